@@ -1,0 +1,72 @@
+#include "app/cli.h"
+
+#include <ostream>
+
+#include "app/version.h"
+#include "engine/errors.h"
+#include "engine/simulation.h"
+#include "store/textfile.h"
+
+namespace tapwell::app {
+
+std::string UsageText() {
+  return "Usage: tapwell [OPTION]\n"
+         "Runs key scripts: keyboard input that is typed into the focused window at a\n"
+         "time of day or at once.\n"
+         "\n"
+         "Without options the program starts its windows.\n"
+         "\n"
+         "  --dry-run SCRIPT        show what SCRIPT does on a simulated clock and a US\n"
+         "                          layout, without sending keys or starting programs\n"
+         "  --dry-run-file FILE     the same with the first line of FILE (- for stdin)\n"
+         "  --run SCRIPT            run SCRIPT now with real key events, without windows\n"
+         "  --run-file FILE         the same with the first line of FILE (- for stdin)\n"
+         "  --trace                 with --run: print what each step does to stderr\n"
+         "  --tray                  start with the main window hidden in the tray\n"
+         "  --help                  show this help and exit\n"
+         "  --version               show the version and exit\n"
+         "\n"
+         "Exit status of --dry-run and --run: 0 the script ended at '#', 1 a command\n"
+         "error or a wait value that is no number, 2 a usage error, 3 no display or no\n"
+         "key injection.\n";
+}
+
+namespace {
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "tapwell: " << problem << "\n" << "Try 'tapwell --help' for more information.\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return std::nullopt;
+  const std::string& mode = args[0];
+  if (mode == "--help" || mode == "-h") {
+    out << UsageText();
+    return kExitOk;
+  }
+  if (mode == "--version") {
+    out << "tapwell " << TAPWELL_VERSION_TEXT << "\n";
+    return kExitOk;
+  }
+  if (mode == "--dry-run" || mode == "--dry-run-file") {
+    if (args.size() != 2) return Usage(err, mode + " needs exactly one argument");
+    std::string script;
+    if (mode == "--dry-run") {
+      script = args[1];
+    } else {
+      try {
+        script = store::ReadFirstLine(args[1]);
+      } catch (const Exception& e) {
+        err << "tapwell: " << e.what() << "\n";
+        return kExitUsage;
+      }
+    }
+    return DryRun(script, out);
+  }
+  return std::nullopt;
+}
+
+}  // namespace tapwell::app

@@ -1,0 +1,24 @@
+// The command-line modes of the program.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tapwell::app {
+
+// Exit codes of the command-line modes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitScriptFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoDisplay = 3;
+
+// The usage text.
+std::string UsageText();
+
+// Runs a headless command-line mode when the arguments ask for one and returns its
+// exit code; nothing when the user interface is to start.
+std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tapwell::app

@@ -1,0 +1,189 @@
+#include "store/textfile.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+
+#include "engine/errors.h"
+
+namespace tapwell::store {
+
+namespace {
+
+std::string ErrorText(const std::string& what, const std::string& path, int error) {
+  return what + ": " + path + " (" + std::strerror(error) + ")";
+}
+
+std::string FromCp932(std::string_view bytes) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2 + 16);
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char buffer[4096];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      // A byte that is not Shift-JIS either: keep the text readable.
+      out += "\xEF\xBF\xBD";
+      ++in;
+      --inLeft;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if (second < lo || second > hi) return false;
+    for (std::size_t k = 2; k < len; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+std::string DecodeText(std::string_view bytes) {
+  const std::size_t eof = bytes.find('\x1A');
+  if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  return FromCp932(bytes);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t cr = text.find('\r', start);
+    if (cr == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, cr - start));
+    start = cr + 1;
+    if (start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::string FirstLine(std::string_view bytes) {
+  // Only the first line is decoded, so that a long tail costs nothing and a bad
+  // byte behind the first line does not change how the first line is read.
+  const std::size_t end = bytes.find_first_of("\r\x1A");
+  return DecodeText(bytes.substr(0, end));
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  if (path == "-") {
+    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EInOutError(ErrorText("ファイルを開けません", path, errno));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw EInOutError(ErrorText("ファイルを開けません", path, EISDIR));
+  }
+  std::string data;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      throw EInOutError(ErrorText("ファイルを読めません", path, error));
+    }
+    if (n == 0) break;
+    data.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return data;
+}
+
+std::string ReadFirstLine(const std::string& path) { return FirstLine(ReadFileBytes(path)); }
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  return SplitLines(DecodeText(ReadFileBytes(path)));
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view content) {
+  std::string pattern = path + ".tmp-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) throw EInOutError(ErrorText("ファイルを作成できません", path, errno));
+  // Keep the permissions of the file being replaced; new files get the usual mode.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    ::fchmod(fd, st.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
+  auto fail = [&](int error) {
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
+  };
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail(errno);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(pattern.c_str());
+    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
+  }
+  if (::rename(pattern.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(pattern.c_str());
+    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
+  }
+}
+
+}  // namespace tapwell::store

@@ -1,0 +1,40 @@
+// Text files: the reading rules shared by script files and layout files, and safe
+// writing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tapwell::store {
+
+// Bytes of a file as UTF-8 text: a byte 0x1A ends the text; a UTF-8 byte-order
+// mark is dropped; text that is not valid UTF-8 is read as Shift-JIS (CP932).
+std::string DecodeText(std::string_view bytes);
+
+// Whether bytes are valid UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+// Splits text into lines: a line ends at CR, an LF right after that CR belongs to
+// the line end, a lone LF stays in the line; the end of the text ends the last
+// line. A text that ends with a line end has no further empty line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The first line of decoded bytes; empty for an empty file.
+std::string FirstLine(std::string_view bytes);
+
+// Reads a whole file; raises EInOutError naming the file and the reason.
+std::string ReadFileBytes(const std::string& path);
+
+// The first line of a file ("-" reads standard input).
+std::string ReadFirstLine(const std::string& path);
+
+// Every line of a file.
+std::vector<std::string> ReadLines(const std::string& path);
+
+// Writes content to path through a temporary file beside it that is flushed to
+// disk and renamed over the old file, so that a failed write leaves the old file
+// as it was. Raises EInOutError naming the file and the reason.
+void WriteFileAtomic(const std::string& path, std::string_view content);
+
+}  // namespace tapwell::store
