@@ -1,0 +1,21 @@
+// Where the program file is and where its data files live.
+#pragma once
+
+#include <string>
+
+namespace tapwell::platform {
+
+// The full path of the running program file.
+std::string ProgramFile();
+
+// The folder that data files are named by appending to, with its trailing "/": the
+// program's own folder when it runs from there (a build tree or a portable folder);
+// the user's data folder ($XDG_DATA_HOME/Tapwell/, created on demand) when the
+// program is installed under a prefix (<prefix>/bin/ beside <prefix>/share/tapwell).
+std::string DataFolder();
+
+// The same decision for a given program file and environment, for tests.
+std::string DataFolderFor(const std::string& programFile, const std::string& xdgDataHome,
+                          const std::string& home);
+
+}  // namespace tapwell::platform

@@ -1,0 +1,48 @@
+#include "platform/paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/product.h"
+
+namespace tapwell::platform {
+
+namespace fs = std::filesystem;
+
+std::string ProgramFile() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) return exe.string();
+  return {};
+}
+
+std::string DataFolderFor(const std::string& programFile, const std::string& xdgDataHome,
+                          const std::string& home) {
+  const std::string folder = GetFilePassName(programFile);
+  const fs::path bin = fs::path(folder).parent_path();
+  std::error_code ec;
+  const bool installed =
+      bin.filename() == "bin" && fs::is_directory(bin.parent_path() / "share" / "tapwell", ec);
+  if (!installed) return folder;
+  fs::path data;
+  if (!xdgDataHome.empty() && fs::path(xdgDataHome).is_absolute()) {
+    data = fs::path(xdgDataHome) / "Tapwell";
+  } else {
+    data = fs::path(home.empty() ? "/tmp" : home) / ".local" / "share" / "Tapwell";
+  }
+  fs::create_directories(data, ec);
+  std::string result = data.string();
+  if (result.empty() || result.back() != '/') result += '/';
+  return result;
+}
+
+std::string DataFolder() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  return DataFolderFor(ProgramFile(), xdg ? xdg : "", home ? home : "");
+}
+
+}  // namespace tapwell::platform
