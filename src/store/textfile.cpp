@@ -81,10 +81,20 @@ bool IsValidUtf8(std::string_view s) {
   return true;
 }
 
-std::string DecodeText(std::string_view bytes) {
+namespace {
+
+// The text part of file bytes: up to a 0x1A, without a UTF-8 byte-order mark.
+std::string_view TextPart(std::string_view bytes) {
   const std::size_t eof = bytes.find('\x1A');
   if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  return bytes;
+}
+
+}  // namespace
+
+std::string DecodeText(std::string_view bytes) {
+  bytes = TextPart(bytes);
   if (IsValidUtf8(bytes)) return std::string(bytes);
   return FromCp932(bytes);
 }
@@ -106,10 +116,12 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::string FirstLine(std::string_view bytes) {
-  // Only the first line is decoded, so that a long tail costs nothing and a bad
-  // byte behind the first line does not change how the first line is read.
-  const std::size_t end = bytes.find_first_of("\r\x1A");
-  return DecodeText(bytes.substr(0, end));
+  // The encoding is that of the whole text; only the first line is converted.
+  // A CR never occurs inside a Shift-JIS character, so the line can be cut first.
+  bytes = TextPart(bytes);
+  const std::string_view line = bytes.substr(0, bytes.find('\r'));
+  if (IsValidUtf8(bytes)) return std::string(line);
+  return FromCp932(line);
 }
 
 std::string ReadFileBytes(const std::string& path) {
