@@ -195,6 +195,10 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) throw EInOutError(ErrorText("ファイルを作成できません", path, EISDIR));
+  // A device or a pipe would be replaced by a plain file instead of written to.
+  if (exists && !S_ISREG(old.st_mode)) {
+    throw EInOutError("ファイルを作成できません: " + path + " (通常のファイルではありません)");
+  }
   if (exists && ::access(target.c_str(), W_OK) != 0) {
     throw EInOutError(ErrorText("ファイルを作成できません", path, errno));
   }
