@@ -16,10 +16,14 @@ constexpr std::array kFields = {RecordField::Top, RecordField::Left, RecordField
 
 const char* RecordFieldLabel(RecordField field) {
   switch (field) {
-    case RecordField::Top: return "上端";
-    case RecordField::Left: return "左端";
-    case RecordField::Height: return "高さ";
-    case RecordField::Width: return "幅";
+    case RecordField::Top:
+      return "上端";
+    case RecordField::Left:
+      return "左端";
+    case RecordField::Height:
+      return "高さ";
+    case RecordField::Width:
+      return "幅";
   }
   return "";
 }
@@ -45,10 +49,18 @@ ButtonRecord ParseButtonRecord(std::string_view record) {
   result.caption = RecordCaption(record);
   ApplyRecordFields(record, [&](RecordField field, std::int32_t value) {
     switch (field) {
-      case RecordField::Top: result.top = value; break;
-      case RecordField::Left: result.left = value; break;
-      case RecordField::Height: result.height = value; break;
-      case RecordField::Width: result.width = value; break;
+      case RecordField::Top:
+        result.top = value;
+        break;
+      case RecordField::Left:
+        result.left = value;
+        break;
+      case RecordField::Height:
+        result.height = value;
+        break;
+      case RecordField::Width:
+        result.width = value;
+        break;
     }
   });
   return result;
@@ -72,7 +84,8 @@ std::string RecordFromEditor(std::string_view top, std::string_view left, std::s
                              std::string_view width, std::string_view caption) {
   const std::array<std::string_view, 4> texts = {top, left, height, width};
   std::string record;
-  for (std::size_t i = 0; i < kFields.size(); ++i) record += FormatRecordNumber(kFields[i], StrToInt(texts[i]));
+  for (std::size_t i = 0; i < kFields.size(); ++i)
+    record += FormatRecordNumber(kFields[i], StrToInt(texts[i]));
   record += caption;
   return record;
 }

@@ -8,6 +8,8 @@ void SaveScriptFile(const std::string& path, const std::string& script) {
   WriteFileAtomic(path, script + "\r\n");
 }
 
-std::string LoadScriptFile(const std::string& path) { return FirstLine(ReadFileBytes(path)); }
+std::string LoadScriptFile(const std::string& path) {
+  return FirstLine(ReadFileBytes(path));
+}
 
 }  // namespace tapwell::store

@@ -25,7 +25,9 @@ void SelectField(TimeList& list, const std::string& field, int max, const char* 
 
 }  // namespace
 
-std::string ShortcutKeyPath(const std::string& appTitle) { return "Software\\qorvex\\" + appTitle; }
+std::string ShortcutKeyPath(const std::string& appTitle) {
+  return "Software\\qorvex\\" + appTitle;
+}
 
 bool SaveShortcut(platform::IniStore& store, const std::string& appTitle, const TimeList& hour,
                   const TimeList& minute, const TimeList& second, const std::string& script,

@@ -152,8 +152,7 @@ std::string ReadFileBytes(const std::string& path) {
 
 std::string ReadFirstLine(const std::string& path) {
   if (path == "-") {
-    return FirstLine(
-        std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()));
+    return FirstLine(std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()));
   }
   return FirstLine(ReadFileBytes(path));
 }

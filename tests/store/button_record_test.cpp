@@ -19,7 +19,8 @@ using Applied = std::vector<std::pair<RecordField, std::int32_t>>;
 // Applies a record field by field and returns what was applied before it ended.
 Applied ApplyAll(std::string_view record) {
   Applied applied;
-  ApplyRecordFields(record, [&](RecordField field, std::int32_t value) { applied.emplace_back(field, value); });
+  ApplyRecordFields(record,
+                    [&](RecordField field, std::int32_t value) { applied.emplace_back(field, value); });
   return applied;
 }
 
@@ -97,8 +98,9 @@ TEST(ButtonRecord, ShortRecordHoldsOnlyWhatIsThere) {
   // Width lies wholly past the end: the empty text does not convert.
   EXPECT_EQ(ConversionError("000100020003"), "'' は整数ではありません");
   Applied applied;
-  EXPECT_THROW(ApplyRecordFields("00010002000", [&](RecordField f, std::int32_t v) { applied.emplace_back(f, v); }),
-               EConvertError);
+  EXPECT_THROW(
+      ApplyRecordFields("00010002000", [&](RecordField f, std::int32_t v) { applied.emplace_back(f, v); }),
+      EConvertError);
   EXPECT_THAT(applied, ElementsAre(std::pair{RecordField::Top, 1}, std::pair{RecordField::Left, 2},
                                    std::pair{RecordField::Height, 0}));
   EXPECT_EQ(ConversionError(""), "'' は整数ではありません");
@@ -121,9 +123,9 @@ TEST(FormatRecordNumber, FourCharactersExactly) {
 
 TEST(FormatRecordNumber, NumbersThatDoNotFitNameTheField) {
   const std::pair<RecordField, std::int32_t> cases[] = {{RecordField::Top, 10000},
-                                                         {RecordField::Left, -1000},
-                                                         {RecordField::Height, 2147483647},
-                                                         {RecordField::Width, -2147483647 - 1}};
+                                                        {RecordField::Left, -1000},
+                                                        {RecordField::Height, 2147483647},
+                                                        {RecordField::Width, -2147483647 - 1}};
   const char* labels[] = {"上端", "左端", "高さ", "幅"};
   for (std::size_t i = 0; i < 4; ++i) {
     try {

@@ -44,7 +44,10 @@ TEST_F(LayoutFiles, LineFeedOnlyFileIsOneRecord) {
 }
 
 TEST_F(LayoutFiles, TextFileRulesApply) {
-  WriteBytes(keyTxt, "\xEF\xBB\xBF" "0000000000200020A\r0000000000200020\x95\x5C\r\n\x1A" "0000000000200020C\r\n");
+  WriteBytes(keyTxt,
+             "\xEF\xBB\xBF"
+             "0000000000200020A\r0000000000200020\x95\x5C\r\n\x1A"
+             "0000000000200020C\r\n");
   // Shift-JIS fallback for the whole file: "表" ends in the byte of a backslash.
   EXPECT_THAT(ReadLayoutRecords(keyTxt), ElementsAre("0000000000200020A", "0000000000200020表"));
 }
@@ -167,7 +170,8 @@ TEST_P(ShippedLayout, EveryRecordIsAKeyThatDoesNotOverlapAnother) {
 
 TEST(ShippedLayoutSize, Sample1FitsTheKeyboardWindow) {
   // The keyboard window is 200 x 300 with its frame: about 190 x 265 inside.
-  for (const std::string& record : ReadLayoutRecords(std::string(TAPWELL_SOURCE_DIR) + "/packaging/layouts/sample1")) {
+  for (const std::string& record :
+       ReadLayoutRecords(std::string(TAPWELL_SOURCE_DIR) + "/packaging/layouts/sample1")) {
     const ButtonRecord key = ParseButtonRecord(record);
     EXPECT_LE(key.left + key.width, 190) << record;
     EXPECT_LE(key.top + key.height, 265) << record;

@@ -47,7 +47,9 @@ class FakeTimeList : public TimeList {
 
 class Shortcut : public ::testing::Test {
  protected:
-  bool Save(const std::string& script) { return SaveShortcut(store, "Tapwell", hour, minute, second, script, boxes); }
+  bool Save(const std::string& script) {
+    return SaveShortcut(store, "Tapwell", hour, minute, second, script, boxes);
+  }
   std::optional<std::string> Load() { return LoadShortcut(store, "Tapwell", hour, minute, second); }
   void Select(int h, int m, int s) {
     hour.index = h;
@@ -92,7 +94,8 @@ TEST_F(Shortcut, SaveWithoutATimeShowsTheMessageAndWritesNothing) {
     boxes.shown.clear();
     Select(missing == 0 ? -1 : 1, missing == 1 ? -1 : 2, missing == 2 ? -1 : 3);
     EXPECT_FALSE(Save("_a"));
-    EXPECT_THAT(boxes.shown, ElementsAre(std::pair<std::string, std::string>("情報", "時刻を入力してください")));
+    EXPECT_THAT(boxes.shown,
+                ElementsAre(std::pair<std::string, std::string>("情報", "時刻を入力してください")));
     // The key was opened (and so created) first; nothing was written.
     EXPECT_THAT(store.log, ElementsAre("open " + kKey));
     EXPECT_EQ(store.keys.count(kKey), 1u);
@@ -115,7 +118,8 @@ TEST_F(Shortcut, FailingOpenStopsBeforeTheMessage) {
 }
 
 TEST_F(Shortcut, RoundTrips) {
-  for (const auto& [h, m, s] : {std::tuple{7, 5, 0}, std::tuple{17, 5, 9}, std::tuple{0, 0, 0}, std::tuple{23, 59, 59}}) {
+  for (const auto& [h, m, s] :
+       {std::tuple{7, 5, 0}, std::tuple{17, 5, 9}, std::tuple{0, 0, 0}, std::tuple{23, 59, 59}}) {
     Select(h, m, s);
     ASSERT_TRUE(Save("_x"));
     Select(-1, -1, -1);

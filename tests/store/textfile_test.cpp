@@ -34,15 +34,21 @@ TEST(DecodeText, Utf8PassesUnchanged) {
 }
 
 TEST(DecodeText, ByteOrderMarkIsDropped) {
-  EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "abc"), "abc");
+  EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
+                       "abc"),
+            "abc");
   EXPECT_EQ(DecodeText("\xEF\xBB\xBF"), "");
   // Only at the start.
   EXPECT_EQ(DecodeText("a\xEF\xBB\xBF"), "a\xEF\xBB\xBF");
 }
 
 TEST(DecodeText, Byte1AEndsTheText) {
-  EXPECT_EQ(DecodeText("abc\x1A" "def"), "abc");
-  EXPECT_EQ(DecodeText("\x1A" "abc"), "");
+  EXPECT_EQ(DecodeText("abc\x1A"
+                       "def"),
+            "abc");
+  EXPECT_EQ(DecodeText("\x1A"
+                       "abc"),
+            "");
   // Behind 0x1A even bytes that are not UTF-8 do not count.
   EXPECT_EQ(DecodeText("日本\x1A\x82"), "日本");
 }
@@ -58,7 +64,9 @@ TEST(DecodeText, ShiftJisFallback) {
 }
 
 TEST(DecodeText, BytesOfNeitherEncodingStayValidText) {
-  const std::string decoded = DecodeText("a\x80" "b\xFD");
+  const std::string decoded = DecodeText(
+      "a\x80"
+      "b\xFD");
   EXPECT_TRUE(IsValidUtf8(decoded));
   EXPECT_EQ(decoded.front(), 'a');
   EXPECT_THAT(decoded, HasSubstr("b"));
@@ -99,7 +107,9 @@ TEST(FirstLine, UpToCrOr1AOrTheEnd) {
   EXPECT_EQ(FirstLine("abc\r\ndef\r\n"), "abc");
   EXPECT_EQ(FirstLine("\rabc"), "");
   EXPECT_EQ(FirstLine("\r\nabc"), "");
-  EXPECT_EQ(FirstLine("ab\x1A" "c\r\n"), "ab");
+  EXPECT_EQ(FirstLine("ab\x1A"
+                      "c\r\n"),
+            "ab");
   EXPECT_EQ(FirstLine("a\nb\r\nc"), "a\nb");
   EXPECT_EQ(FirstLine("\xEF\xBB\xBF\r\nabc"), "");
 }
@@ -117,7 +127,10 @@ class TextFiles : public ::testing::Test {
 
 TEST_F(TextFiles, ReadsLinesOfRealFiles) {
   const std::string path = dir.file("layout");
-  WriteBytes(path, "\xEF\xBB\xBF" "one\r\ntwo\rthree\nstill three\r\n\r\n\x1A" "four\r\n");
+  WriteBytes(path,
+             "\xEF\xBB\xBF"
+             "one\r\ntwo\rthree\nstill three\r\n\r\n\x1A"
+             "four\r\n");
   EXPECT_THAT(ReadLines(path), ElementsAre("one", "two", "three\nstill three", ""));
   EXPECT_EQ(ReadFirstLine(path), "one");
 
@@ -151,9 +164,7 @@ TEST_F(TextFiles, ReadOfAFileWithoutReadPermissionIsRefused) {
   const std::string path = dir.file("secret.txt");
   WriteBytes(path, "abc\r\n");
   ::chmod(path.c_str(), 0200);
-  const auto result = RunInChild(
-      [&] { return ReadFirstLine(path); },
-      true);
+  const auto result = RunInChild([&] { return ReadFirstLine(path); }, true);
   EXPECT_THAT(result.output, HasSubstr("exception: "));
   EXPECT_THAT(result.output, HasSubstr(path));
   EXPECT_THAT(result.output, HasSubstr("Permission denied"));

@@ -28,7 +28,8 @@ std::string FakeIniStore::readString(const std::string& section, const std::stri
   return v->second.text;
 }
 
-void FakeIniStore::writeString(const std::string& section, const std::string& name, const std::string& value) {
+void FakeIniStore::writeString(const std::string& section, const std::string& name,
+                               const std::string& value) {
   log.push_back("write " + section + "/" + name + "=" + value);
   Key& key = current(name);
   if (name == failWriteOf) throw ERegistryError("'" + name + "' を書き込めません");

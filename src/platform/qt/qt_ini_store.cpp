@@ -110,7 +110,8 @@ void QtIniStore::open(const std::string& keyPath) {
     throw ERegistryError(WithReason("設定ファイルを作成できません", file, errno));
   }
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) throw ERegistryError(WithReason("設定ファイルを開けません", file, errno));
+  if (::stat(file.c_str(), &st) != 0)
+    throw ERegistryError(WithReason("設定ファイルを開けません", file, errno));
   if (!S_ISREG(st.st_mode)) {
     throw ERegistryError(WithReason("設定ファイルを開けません", file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
   }
