@@ -15,6 +15,21 @@ std::vector<std::string> ReadLayoutRecords(const std::string& path) {
   return records;
 }
 
+void LoadLayout(const std::string& path, const std::function<void(const std::string& record)>& make,
+                const std::function<void(const std::string& record)>& add) {
+  for (const std::string& record : ReadLayoutRecords(path)) {
+    make(record);
+    add(record);
+  }
+}
+
+std::string AppendRecordLine(std::string_view listText, std::string_view record) {
+  std::string out(listText);
+  if (!out.empty() && out.back() != '\n') out += '\n';
+  out += record;
+  return out;
+}
+
 std::string RecordListFileText(std::string_view listText) {
   std::string out;
   out.reserve(listText.size() + 2);
@@ -50,6 +65,19 @@ std::string LayoutFilePath(const std::string& dataFolder, const std::string& nam
     if (fs::is_regular_file(shipped, error)) return shipped;
   }
   return own;
+}
+
+std::string ShippedLayoutFolder(const std::string& programFile, const std::string& sourceDir) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path folder = fs::path(programFile).parent_path();
+  if (folder.filename() == "bin") {
+    const fs::path installed = folder.parent_path() / "share" / "tapwell" / "layouts";
+    if (fs::is_directory(installed, error)) return installed.string();
+  }
+  const fs::path beside = folder / "layouts";
+  if (!folder.empty() && fs::is_directory(beside, error)) return beside.string();
+  return (fs::path(sourceDir) / "packaging" / "layouts").string();
 }
 
 }  // namespace tapwell::store

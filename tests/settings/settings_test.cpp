@@ -289,5 +289,18 @@ TEST_F(Settings, SavingWithoutATimeCreatesTheEmptyFile) {
   EXPECT_EQ(fs::file_size(IniFile()), 0u);
 }
 
+TEST_F(Settings, HandEditedListStopsTheLoadAfterTheLists) {
+  fs::create_directories(config.path() + "/qorvex");
+  WriteBytes(IniFile(), "[data]\ntime1=17:05:09\ndata1=_a, _b\n");
+  FakeList hour(false), minute(true), second(true);
+  QtIniStore store(config.path());
+  const std::string error =
+      RegistryError([&] { store::LoadShortcut(store, "Tapwell", hour, minute, second); });
+  EXPECT_THAT(error, HasSubstr("'data1'"));
+  EXPECT_EQ(hour.index, 17);
+  EXPECT_EQ(minute.index, 5);
+  EXPECT_EQ(second.index, 9);
+}
+
 }  // namespace
 }  // namespace tapwell::platform

@@ -182,3 +182,77 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ShippedLayout, ::testing::Values("sample1", "T
 
 }  // namespace
 }  // namespace tapwell::store
+
+namespace tapwell::store {
+namespace {
+
+using test::TempDir;
+using test::WriteBytes;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct LoadLog {
+  std::vector<std::string> steps;
+  std::string failOn;
+  void Load(const std::string& path) {
+    LoadLayout(
+        path,
+        [&](const std::string& r) {
+          steps.push_back("make " + r);
+          if (!failOn.empty() && r == failOn) ParseButtonRecord(r);
+        },
+        [&](const std::string& r) { steps.push_back("add " + r); });
+  }
+};
+
+TEST(LoadLayout, MakesThenAddsEveryNonEmptyLine) {
+  TempDir dir;
+  WriteBytes(dir.file("key.txt"), "0000000000200020A\r\n\r\n0000002000200020B\r\n");
+  LoadLog log;
+  log.Load(dir.file("key.txt"));
+  EXPECT_THAT(log.steps, ElementsAre("make 0000000000200020A", "add 0000000000200020A",
+                                     "make 0000002000200020B", "add 0000002000200020B"));
+}
+
+TEST(LoadLayout, FailingRecordInTheMiddleStopsBeforeItsLine) {
+  TempDir dir;
+  WriteBytes(dir.file("key.txt"), "0000000000200020A\r\n00x0000000200020B\r\n0000004000200020C\r\n");
+  LoadLog log;
+  log.failOn = "00x0000000200020B";
+  EXPECT_THROW(log.Load(dir.file("key.txt")), EConvertError);
+  EXPECT_THAT(log.steps,
+              ElementsAre("make 0000000000200020A", "add 0000000000200020A", "make 00x0000000200020B"));
+}
+
+TEST(LoadLayout, MissingFileMakesNothing) {
+  TempDir dir;
+  LoadLog log;
+  EXPECT_THROW(log.Load(dir.file("key.txt")), EInOutError);
+  EXPECT_THAT(log.steps, IsEmpty());
+}
+
+TEST(AppendRecordLine, ReplacesAnEmptyLastLine) {
+  EXPECT_EQ(AppendRecordLine("", "R"), "R");
+  EXPECT_EQ(AppendRecordLine("A", "R"), "A\nR");
+  EXPECT_EQ(AppendRecordLine("A\n", "R"), "A\nR");
+  EXPECT_EQ(AppendRecordLine("A\n\n", "R"), "A\n\nR");
+  EXPECT_EQ(AppendRecordLine(AppendRecordLine("", "R"), "S"), "R\nS");
+}
+
+TEST(ShippedLayoutFolder, InstalledPortableAndBuildTree) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  // Installed: <prefix>/bin/tapwell with <prefix>/share/tapwell/layouts.
+  fs::create_directories(dir.file("prefix/bin"));
+  fs::create_directories(dir.file("prefix/share/tapwell/layouts"));
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("prefix/bin/tapwell"), "/src"), dir.file("prefix/share/tapwell/layouts"));
+  // Portable: layouts beside the program.
+  fs::create_directories(dir.file("portable/layouts"));
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("portable/tapwell"), "/src"), dir.file("portable/layouts"));
+  // Build tree: the source tree's packaging folder.
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("build/src/app/tapwell"), "/src"), "/src/packaging/layouts");
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("bin/tapwell"), "/src"), "/src/packaging/layouts");
+}
+
+}  // namespace
+}  // namespace tapwell::store
