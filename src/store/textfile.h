@@ -20,7 +20,8 @@ bool IsValidUtf8(std::string_view bytes);
 // line. A text that ends with a line end has no further empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
-// The first line of decoded bytes; empty for an empty file.
+// The first line of the bytes, decoded on its own (so that what follows it does
+// not change how it is read); empty for an empty file.
 std::string FirstLine(std::string_view bytes);
 
 // Reads a whole file; raises EInOutError naming the file and the reason.
