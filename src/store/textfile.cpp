@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -22,7 +23,19 @@ std::string ErrorText(const std::string& what, const std::string& path, int erro
 
 std::string FromCp932(std::string_view bytes) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // Without the converter keep the ASCII and mark every other byte, so that the
+    // result is still valid UTF-8.
+    std::string out;
+    for (const char c : bytes) {
+      if (static_cast<unsigned char>(c) < 0x80) {
+        out += c;
+      } else {
+        out += "\xEF\xBF\xBD";
+      }
+    }
+    return out;
+  }
   std::string out;
   out.reserve(bytes.size() * 3 / 2 + 16);
   char* in = const_cast<char*>(bytes.data());
@@ -125,9 +138,6 @@ std::string FirstLine(std::string_view bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  if (path == "-") {
-    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  }
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw EInOutError(ErrorText("ファイルを開けません", path, errno));
   struct stat st {};
@@ -152,49 +162,95 @@ std::string ReadFileBytes(const std::string& path) {
   return data;
 }
 
-std::string ReadFirstLine(const std::string& path) { return FirstLine(ReadFileBytes(path)); }
+std::string ReadFirstLine(const std::string& path) {
+  if (path == "-") {
+    return FirstLine(std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()));
+  }
+  return FirstLine(ReadFileBytes(path));
+}
 
 std::vector<std::string> ReadLines(const std::string& path) {
   return SplitLines(DecodeText(ReadFileBytes(path)));
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view content) {
-  std::string pattern = path + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) throw EInOutError(ErrorText("ファイルを作成できません", path, errno));
-  // Keep the permissions of the file being replaced; new files get the usual mode.
+namespace {
+
+// The file that a write to path replaces: the target of a symbolic link, so that
+// the link stays a link.
+std::string ReplacedFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    ::fchmod(fd, st.st_mode & 07777);
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+      std::string target(resolved);
+      std::free(resolved);
+      return target;
+    }
+  }
+  return path;
+}
+
+// Closes fd, removes the temporary file and raises the write error.
+[[noreturn]] void FailWrite(int fd, const std::string& temp, const std::string& path, int error) {
+  if (fd >= 0) ::close(fd);
+  ::unlink(temp.c_str());
+  throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
+}
+
+}  // namespace
+
+void WriteFileAtomic(const std::string& path, std::string_view content) {
+  const std::string target = ReplacedFile(path);
+
+  // An existing file that may not be written is refused, as opening it for
+  // writing would be; a directory cannot be replaced by a file.
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode)) throw EInOutError(ErrorText("ファイルを作成できません", path, EISDIR));
+  // A device or a pipe would be replaced by a plain file instead of written to.
+  if (exists && !S_ISREG(old.st_mode)) {
+    throw EInOutError("ファイルを作成できません: " + path + " (通常のファイルではありません)");
+  }
+  if (exists && ::access(target.c_str(), W_OK) != 0) {
+    throw EInOutError(ErrorText("ファイルを作成できません", path, errno));
+  }
+
+  // The temporary file lies in the same folder, so that the rename is atomic; its
+  // name is short so that it fits wherever the target's name fits.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string temp = folder + ".tapwell-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) throw EInOutError(ErrorText("ファイルを作成できません", path, errno));
+
+  // Keep the permissions of the file being replaced; new files get the usual mode.
+  mode_t mode;
+  if (exists) {
+    mode = old.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    mode = 0666 & ~mask;
   }
-  auto fail = [&](int error) {
-    ::close(fd);
-    ::unlink(pattern.c_str());
-    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
-  };
+  if (::fchmod(fd, mode) != 0) FailWrite(fd, temp, path, errno);
+
   std::size_t done = 0;
   while (done < content.size()) {
     const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail(errno);
+      FailWrite(fd, temp, path, errno);
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0) fail(errno);
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(pattern.c_str());
-    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
-  }
-  if (::rename(pattern.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(pattern.c_str());
-    throw EInOutError(ErrorText("ファイルに書き込めません", path, error));
+  if (::fsync(fd) != 0) FailWrite(fd, temp, path, errno);
+  if (::close(fd) != 0) FailWrite(-1, temp, path, errno);
+  if (::rename(temp.c_str(), target.c_str()) != 0) FailWrite(-1, temp, path, errno);
+
+  // Make the rename itself durable.
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
   }
 }
 

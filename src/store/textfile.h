@@ -20,13 +20,14 @@ bool IsValidUtf8(std::string_view bytes);
 // line. A text that ends with a line end has no further empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
-// The first line of decoded bytes; empty for an empty file.
+// The first line of the bytes, decoded on its own (so that what follows it does
+// not change how it is read); empty for an empty file.
 std::string FirstLine(std::string_view bytes);
 
 // Reads a whole file; raises EInOutError naming the file and the reason.
 std::string ReadFileBytes(const std::string& path);
 
-// The first line of a file ("-" reads standard input).
+// The first line of a file; the path "-" reads standard input (command line use).
 std::string ReadFirstLine(const std::string& path);
 
 // Every line of a file.
@@ -34,7 +35,10 @@ std::vector<std::string> ReadLines(const std::string& path);
 
 // Writes content to path through a temporary file beside it that is flushed to
 // disk and renamed over the old file, so that a failed write leaves the old file
-// as it was. Raises EInOutError naming the file and the reason.
+// as it was. The replaced file keeps its permissions (a new one gets 0666 less
+// the umask); a symbolic link stays a link and its target is replaced; an
+// existing file that may not be written, a folder, a device or a pipe is
+// refused. Raises EInOutError naming the file and the reason.
 void WriteFileAtomic(const std::string& path, std::string_view content);
 
 }  // namespace tapwell::store
