@@ -114,10 +114,11 @@ TEST(FirstLine, UpToCrOr1AOrTheEnd) {
   EXPECT_EQ(FirstLine("\xEF\xBB\xBF\r\nabc"), "");
 }
 
-TEST(FirstLine, EncodingIsJudgedOnTheFirstLineAlone) {
-  // A UTF-8 first line stays UTF-8 whatever bytes follow it.
-  EXPECT_EQ(FirstLine("日本\r\n\x82\xA0"), "日本");
-  EXPECT_EQ(FirstLine(kSjisNihongo + "\r\n日本"), "日本語");
+TEST(FirstLine, EncodingIsJudgedOnTheWholeText) {
+  // A file is one encoding: the first line reads as it does among all the lines.
+  EXPECT_EQ(FirstLine(kSjisNihongo + "\r\n" + kSjisNihongo), "日本語");
+  EXPECT_EQ(FirstLine("abc\r\n" + kSjisNihongo), "abc");
+  EXPECT_EQ(FirstLine("日本\r\n日本語"), "日本");
 }
 
 class TextFiles : public ::testing::Test {
