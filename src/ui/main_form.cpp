@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QStandardItemModel>
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/errors.h"
@@ -286,6 +287,8 @@ void Tmain::Timer1Timer() {
   armTimer1();
   const LocalDateTime now = services_.clock.now();
   Label2->setText(Q(ClockText(now)));
+  // The label sizes itself to its text, as labels do, but never below its place.
+  Label2->resize(std::max(40, Label2->sizeHint().width()), Label2->height());
   const ReservedTime reserved = reservedTime();
   for (const std::int64_t second : reservation_.secondsToCheck(now)) {
     if (reserved.matches(second)) {
