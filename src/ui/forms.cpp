@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 namespace tapwell::ui {
 
@@ -35,6 +36,36 @@ QIcon ProgramIcon() {
   p.drawLine(15, 15, 19, 15);
   p.end();
   return QIcon(QPixmap::fromImage(image));
+}
+
+TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) { setFont(FormFont(12)); }
+
+void TForm::setBorderless(bool borderless) {
+  borderless_ = borderless;
+  setWindowFlag(Qt::FramelessWindowHint, borderless);
+}
+
+void TForm::setOuterGeometry(int left, int top, int width, int height) {
+  outer_ = QRect(left, top, width, height);
+  const QMargins frame = borderless_ ? QMargins() : kStandardFrame;
+  move(left, top);
+  resize(width - frame.left() - frame.right(), height - frame.top() - frame.bottom());
+}
+
+void TForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (outer_ && !borderless_) QTimer::singleShot(0, this, [this] { fitFrame(); });
+}
+
+void TForm::fitFrame() {
+  if (!outer_) return;
+  const QRect frame = frameGeometry();
+  const QRect inside = geometry();
+  if (frame == inside) return;  // no frame known yet
+  const int dw = frame.width() - inside.width();
+  const int dh = frame.height() - inside.height();
+  resize(outer_->width() - dw, outer_->height() - dh);
+  outer_.reset();
 }
 
 }  // namespace tapwell::ui

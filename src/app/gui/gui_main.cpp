@@ -7,10 +7,8 @@
 
 #include "app/backends.h"
 #include "app/cli.h"
-#include "app/version.h"
-#include "engine/product.h"
+#include "app/gui/application.h"
 #include "platform/qt/qt_notification_area.h"
-#include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
 
@@ -31,10 +29,6 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 
-  AppTitle = "Tapwell";
-  AppVersion = VersionString(TAPWELL_VERSION_MAJOR, TAPWELL_VERSION_MINOR, TAPWELL_VERSION_PATCH,
-                             TAPWELL_VERSION_TWEAK);
-
   std::string error;
   std::unique_ptr<platform::Keyboard> keyboard = MakeKeyboard(error);
   if (!keyboard) {
@@ -47,12 +41,10 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtErrorReport errors;
   ui::SystemClock clock;
 
-  ui::Tmain main({*keyboard, *launcher, tray, boxes, errors, clock, {}, {}});
-  if (!options.startHidden) {
-    main.show();
-  } else if (!main.IconTray1->Registered()) {
-    main.showMinimized();
-  }
+  WindowServices services{*keyboard, *launcher, tray, boxes, errors, clock, {}, {}, {}, options.startHidden};
+  ApplicationWindows windows(std::move(services));
+  TaskbarExclusion exclusion([&windows] { return windows.main->IconTray1->Registered(); });
+  windows.start();
   return app.exec();
 }
 
