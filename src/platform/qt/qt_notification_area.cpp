@@ -67,25 +67,25 @@ bool QtNotificationArea::Shell_NotifyIconA(NotifyIconMessage message, const Noti
   return false;
 }
 
-void QtNotificationArea::activated(std::uintptr_t window, std::uint32_t id,
-                                   QSystemTrayIcon::ActivationReason reason) {
-  std::vector<std::intptr_t> codes;
+std::vector<std::intptr_t> QtNotificationArea::MouseMessages(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
     case QSystemTrayIcon::Trigger:
-      codes = {WM_LBUTTONDOWN, WM_LBUTTONUP};
-      break;
+      return {WM_LBUTTONDOWN, WM_LBUTTONUP};
     case QSystemTrayIcon::DoubleClick:
-      codes = {WM_LBUTTONDBLCLK};
-      break;
+      // Follows the Trigger of the click that began it.
+      return {WM_LBUTTONDBLCLK};
     case QSystemTrayIcon::Context:
-      codes = {WM_RBUTTONDOWN, WM_RBUTTONUP};
-      break;
+      return {WM_RBUTTONDOWN, WM_RBUTTONUP};
     case QSystemTrayIcon::MiddleClick:
-      codes = {WM_MBUTTONDOWN, WM_MBUTTONUP};
-      break;
+      return {WM_MBUTTONDOWN, WM_MBUTTONUP};
     default:
-      return;
+      return {};
   }
+}
+
+void QtNotificationArea::activated(std::uintptr_t window, std::uint32_t id,
+                                   QSystemTrayIcon::ActivationReason reason) {
+  const std::vector<std::intptr_t> codes = MouseMessages(reason);
   QPointer<QtNotificationArea> alive(this);
   for (const std::intptr_t code : codes) {
     // Each message may change the icons or end the window: look both up afresh.

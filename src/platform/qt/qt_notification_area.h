@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/notification_area.h"
 
@@ -41,6 +42,9 @@ class QtNotificationArea : public QObject, public NotificationArea {
   bool available() const override;
   ScreenPoint GetCursorPos() const override;
   bool keyDown(std::uint8_t vk) const override;
+
+  // The mouse messages that one activation of an icon stands for.
+  static std::vector<std::intptr_t> MouseMessages(QSystemTrayIcon::ActivationReason reason);
 
  private:
   struct Icon {
