@@ -276,7 +276,8 @@ void Tmain::FormCreate() {
   setWindowTitle(Q(AppTitle));
   keyEmulator_->keyBuf().Running = false;
   armTimer1();
-  if (!failure.empty()) guard_.report(failure);
+  // Reported once the event loop runs, when every window of the program exists.
+  if (!failure.empty()) QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
 }
 
 void Tmain::armTimer1() { Timer1->start(MsToNextTick(services_.clock.now())); }

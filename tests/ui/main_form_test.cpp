@@ -518,6 +518,9 @@ class NoTrayTest : public MainFixture {};
 TEST_F(NoTrayTest, RefusedAddIsReportedOnceAndCreationCompletes) {
   area.isAvailable = false;
   Tmain& m = form();
+  // Reported once the event loop runs, and only once.
+  EXPECT_TRUE(errors.shown.empty());
+  QCoreApplication::processEvents();
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].first, "Tapwell");
   EXPECT_EQ(errors.shown[0].second, "Registration Error.");
@@ -542,6 +545,7 @@ TEST_F(NoTrayTest, HideMinimisesInsteadOfHiding) {
 TEST_F(NoTrayTest, TheIconIsAddedAtTheFirstTickThatFindsATray) {
   area.isAvailable = false;
   Tmain& m = form();
+  QCoreApplication::processEvents();
   m.Timer1Timer();
   EXPECT_FALSE(m.IconTray1->Registered());
   area.isAvailable = true;

@@ -191,6 +191,18 @@ TEST_F(StartupTest, TheTimerHandsOverAfterTwoSeconds) {
   EXPECT_FALSE(w.startup->isVisible());
 }
 
+TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
+  area.isAvailable = false;
+  ApplicationWindows& w = windows();
+  w.start();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "Registration Error.");
+  w.startup->Timer1Timer();
+  EXPECT_TRUE(w.main->isVisible());
+  EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
+}
+
 TEST_F(StartupTest, ToolCarriesSixtySpeedButtons) {
   TTool& t = *windows().Tool;
   EXPECT_EQ(t.windowTitle(), "Tool");
