@@ -9,6 +9,8 @@ std::unique_ptr<platform::Keyboard> MakeKeyboard(std::string& error) {
   return std::make_unique<fake::RecordingKeyboard>();
 }
 
-std::unique_ptr<platform::Launcher> MakeLauncher() { return std::make_unique<fake::RecordingLauncher>(); }
+std::unique_ptr<platform::Launcher> MakeLauncher() {
+  return std::make_unique<fake::RecordingLauncher>();
+}
 
 }  // namespace tapwell::app

@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr)) return *code;
+  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
+    return *code;
   const bool tray = args.size() == 1 && args[0] == "--tray";
   if (!args.empty() && !tray) {
     std::cerr << "tapwell: unknown option '" << args[0] << "'\nTry 'tapwell --help' for more information.\n";
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
   }
 #if TAPWELL_WITH_GUI
   if (!tapwell::app::DisplayAvailable()) {
-    std::cerr << "tapwell: no display (DISPLAY is not set); try 'tapwell --help' for the command-line modes\n";
+    std::cerr
+        << "tapwell: no display (DISPLAY is not set); try 'tapwell --help' for the command-line modes\n";
     return tapwell::app::kExitNoDisplay;
   }
   tapwell::app::GuiOptions options;

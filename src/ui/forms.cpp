@@ -38,7 +38,9 @@ QIcon ProgramIcon() {
   return QIcon(QPixmap::fromImage(image));
 }
 
-TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) { setFont(FormFont(12)); }
+TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setFont(FormFont(12));
+}
 
 void TForm::setBorderless(bool borderless) {
   borderless_ = borderless;
@@ -54,14 +56,17 @@ void TForm::setOuterGeometry(int left, int top, int width, int height) {
 
 void TForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (outer_ && !borderless_) QTimer::singleShot(0, this, [this] { fitFrame(); });
+  if (outer_ && !borderless_)
+    QTimer::singleShot(0, this, [this] { fitFrame(); });
 }
 
 void TForm::fitFrame() {
-  if (!outer_) return;
+  if (!outer_)
+    return;
   const QRect frame = frameGeometry();
   const QRect inside = geometry();
-  if (frame == inside) return;  // no frame known yet
+  if (frame == inside)
+    return;  // no frame known yet
   const int dw = frame.width() - inside.width();
   const int dh = frame.height() - inside.height();
   resize(outer_->width() - dw, outer_->height() - dh);

@@ -47,7 +47,11 @@ class TForm : public QWidget {
   bool borderless_ = false;
 };
 
-inline QString Q(const std::string& text) { return QString::fromStdString(text); }
-inline std::string S(const QString& text) { return text.toStdString(); }
+inline QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+inline std::string S(const QString& text) {
+  return text.toStdString();
+}
 
 }  // namespace tapwell::ui

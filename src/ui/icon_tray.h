@@ -42,7 +42,8 @@ class TIconTray : public QObject {
   Q_OBJECT
  public:
   using TNotifyEvent = std::function<void(TIconTray* Sender)>;
-  using TMouseEvent = std::function<void(TIconTray* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+  using TMouseEvent =
+      std::function<void(TIconTray* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
   using TMouseMoveEvent = std::function<void(TIconTray* Sender, TShiftState Shift, int X, int Y)>;
 
   // Designing: the component only stores its properties; it creates no message

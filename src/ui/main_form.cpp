@@ -51,14 +51,18 @@ void FillList(QComboBox* box, const QStringList& rows) {
   box->setCurrentIndex(-1);
 }
 
-void InputMethodOff(QWidget* w) { w->setAttribute(Qt::WA_InputMethodEnabled, false); }
+void InputMethodOff(QWidget* w) {
+  w->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
 
 std::optional<int> Selected(const QComboBox* box) {
   const int row = box->currentIndex();
-  if (row < 0) return std::nullopt;
+  if (row < 0)
+    return std::nullopt;
   bool ok = false;
   const int value = box->itemText(row).toInt(&ok);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return value;
 }
 
@@ -92,7 +96,8 @@ std::string HelpDocumentPath(const std::string& programFolder) {
 
 Tmain::Tmain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
-  if (!services_.quit) services_.quit = [] { QCoreApplication::quit(); };
+  if (!services_.quit)
+    services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
   }
@@ -205,8 +210,8 @@ void Tmain::createComponents() {
   KeyEmuTimer->setEnabled(false);
   KeyEmuTimer->setInterval(1);
   stopCaption_ = std::make_unique<StopCaption>(StopBtn);
-  keyEmulator_ = std::make_unique<KeyEmulator>(services_.keyboard, services_.launcher, *KeyEmuTimer, *stopCaption_,
-                                               services_.boxes);
+  keyEmulator_ = std::make_unique<KeyEmulator>(services_.keyboard, services_.launcher, *KeyEmuTimer,
+                                               *stopCaption_, services_.boxes);
 
   SaveDialog1 = new QFileDialog(this);
   SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -230,9 +235,9 @@ void Tmain::createComponents() {
 }
 
 void Tmain::arrangeTabOrder() {
-  const QWidget* order[] = {Hour,    Minute,   Second,   Edit1,    HideBtn,   TestBtn, StopBtn,
-                            TestBtn2, ComboBox1, Editer, ToolSave, ToolLoad, ToolMake, KeyBord,
-                            ComboBox2, SaveBtn, LoadBtn, Button1, Button2};
+  const QWidget* order[] = {Hour,      Minute,    Second,  Edit1,    HideBtn,  TestBtn,  StopBtn,
+                            TestBtn2,  ComboBox1, Editer,  ToolSave, ToolLoad, ToolMake, KeyBord,
+                            ComboBox2, SaveBtn,   LoadBtn, Button1,  Button2};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
     QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
   }
@@ -262,7 +267,8 @@ void Tmain::setBorderSingle() {
                              : MainMenu1->sizeHint().height();
   setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
   // Changing the flags hides a shown window.
-  if (visible) show();
+  if (visible)
+    show();
 }
 
 void Tmain::FormCreate() {
@@ -271,18 +277,24 @@ void Tmain::FormCreate() {
   try {
     IconTray1->setHint(AppTitle);
   } catch (const std::exception& e) {
-    if (failure != e.what()) failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+    if (failure != e.what())
+      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
   setWindowTitle(Q(AppTitle));
   keyEmulator_->keyBuf().Running = false;
   armTimer1();
   // Reported once the event loop runs, when every window of the program exists.
-  if (!failure.empty()) QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
+  if (!failure.empty())
+    QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
 }
 
-void Tmain::armTimer1() { Timer1->start(MsToNextTick(services_.clock.now())); }
+void Tmain::armTimer1() {
+  Timer1->start(MsToNextTick(services_.clock.now()));
+}
 
-ReservedTime Tmain::reservedTime() const { return {Selected(Hour), Selected(Minute), Selected(Second)}; }
+ReservedTime Tmain::reservedTime() const {
+  return {Selected(Hour), Selected(Minute), Selected(Second)};
+}
 
 void Tmain::Timer1Timer() {
   armTimer1();
@@ -301,7 +313,8 @@ void Tmain::Timer1Timer() {
 }
 
 void Tmain::retryTrayIcon() {
-  if (IconTray1->Registered() || !services_.tray.available()) return;
+  if (IconTray1->Registered() || !services_.tray.available())
+    return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
@@ -312,15 +325,25 @@ void Tmain::retryTrayIcon() {
   }
 }
 
-void Tmain::KeyEmu(const std::string& script) { keyEmulator_->KeyEmu(script); }
+void Tmain::KeyEmu(const std::string& script) {
+  keyEmulator_->KeyEmu(script);
+}
 
-void Tmain::TestBtnClick() { KeyEmu(S(Edit1->text()) + "#"); }
+void Tmain::TestBtnClick() {
+  KeyEmu(S(Edit1->text()) + "#");
+}
 
-void Tmain::TestBtn2Click() { KeyEmu(S(ComboBox1->currentText()) + "#"); }
+void Tmain::TestBtn2Click() {
+  KeyEmu(S(ComboBox1->currentText()) + "#");
+}
 
-void Tmain::StopBtnClick() { keyEmulator_->StopBtnClick(); }
+void Tmain::StopBtnClick() {
+  keyEmulator_->StopBtnClick();
+}
 
-void Tmain::KeyEmuTimerTimer() { keyEmulator_->KeyEmuTimerTimer(); }
+void Tmain::KeyEmuTimerTimer() {
+  keyEmulator_->KeyEmuTimerTimer();
+}
 
 void Tmain::HideBtnClick() {
   // Without a tray icon a hidden window could not be brought back: it is only
@@ -332,7 +355,9 @@ void Tmain::HideBtnClick() {
   }
 }
 
-void Tmain::Hide1Click() { HideBtnClick(); }
+void Tmain::Hide1Click() {
+  HideBtnClick();
+}
 
 void Tmain::show1Click() {
   if (isMinimized()) {
@@ -341,23 +366,31 @@ void Tmain::show1Click() {
     show();
   }
   QWidget* front = QApplication::activeModalWidget();
-  if (!front) front = this;
+  if (!front)
+    front = this;
   if (front->isVisible() && front->isEnabled()) {
     front->raise();
     front->activateWindow();
   }
 }
 
-void Tmain::Exit1Click() { AppEnd(); }
+void Tmain::Exit1Click() {
+  AppEnd();
+}
 
-void Tmain::exit2Click() { AppEnd(); }
+void Tmain::exit2Click() {
+  AppEnd();
+}
 
-void Tmain::About1Click() { services_.boxes.showMessage("バージョン情報", AppTitle + "\n" + AppVersion); }
+void Tmain::About1Click() {
+  services_.boxes.showMessage("バージョン情報", AppTitle + "\n" + AppVersion);
+}
 
 void Tmain::Help2Click() {
   const std::string path = HelpDocumentPath(services_.programFolder);
   // A document that cannot be found or opened is not reported.
-  if (!path.empty()) services_.launcher.start(path);
+  if (!path.empty())
+    services_.launcher.start(path);
 }
 
 void Tmain::AppEnd() {
@@ -368,7 +401,9 @@ void Tmain::AppEnd() {
   services_.quit();
 }
 
-void Tmain::FormClose() { AppEnd(); }
+void Tmain::FormClose() {
+  AppEnd();
+}
 
 void Tmain::closeEvent(QCloseEvent* event) {
   event->accept();

@@ -7,7 +7,8 @@ namespace tapwell::ui {
 namespace {
 
 void Show(QWidget* owner, QMessageBox::Icon icon, const std::string& caption, const std::string& text) {
-  QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok, owner);
+  QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                  owner);
   box.exec();
 }
 

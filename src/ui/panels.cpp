@@ -17,7 +17,8 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, int 
   auto* edit = new QLineEdit(text, parent);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setGeometry(40, y, 121, 20);
-  if (!inputMethod) edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+  if (!inputMethod)
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
   return edit;
 }
 

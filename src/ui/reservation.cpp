@@ -37,7 +37,8 @@ int MsToNextTick(const LocalDateTime& t) {
 }
 
 bool ReservedTime::matches(std::int64_t localSecond) const {
-  if (!hour || !minute || !second) return false;
+  if (!hour || !minute || !second)
+    return false;
   const std::int64_t ofDay = ((localSecond % kDay) + kDay) % kDay;
   return ofDay == *hour * 3600 + *minute * 60 + *second;
 }
@@ -45,7 +46,8 @@ bool ReservedTime::matches(std::int64_t localSecond) const {
 std::vector<std::int64_t> ReservationWindow::secondsToCheck(const LocalDateTime& now) {
   const std::int64_t current = LocalSecond(now);
   std::vector<std::int64_t> seconds;
-  if (last_ && current <= *last_) return seconds;
+  if (last_ && current <= *last_)
+    return seconds;
   std::int64_t first = last_ ? *last_ + 1 : current;
   first = std::max(first, current - kCatchUp + 1);
   for (std::int64_t s = first; s <= current; ++s) seconds.push_back(s);

@@ -14,7 +14,8 @@ const std::array<std::string, 16>& SampleRows() {
       "_t_e_s_u_t_o_d_e_s_u!1>shift_1_2_3_4<shift!1_conv!1_enter!2"
       "_alt!0.5_f!0.5_up!0.5_x!1_tab!0.5_n#",
       "メモパッドサンプル",
-      "*notepad!5_kanji_k_a_i_t_e!1_conv!1_enter!2_ _k_e_s_i_t_e!1_conv!1_enter!2_bs!1_bs!1_bs!1_m_a_t_a_k_a_i_t_e!1"
+      "*notepad!5_kanji_k_a_i_t_e!1_conv!1_enter!2_ "
+      "_k_e_s_i_t_e!1_conv!1_enter!2_bs!1_bs!1_bs!1_m_a_t_a_k_a_i_t_e!1"
       "_conv!1_enter!2#",
       "メモパッドサンプル（長め）",
       // The same with several converted sentences and a web address.
@@ -27,7 +28,8 @@ const std::array<std::string, 16>& SampleRows() {
       "_alt!0.5_f!0.5_up!0.5_x!1_tab!0.5_n#",
       "ブラウザサンプル http://www.example.com/",
       // A browser by its program file name, the address key by key; no closing end.
-      "*firefox!10_tab!0.5_w!0.1_w!0.1_w!0.1_.!0.1_e!0.1_x!0.1_a!0.1_m!0.1_p!0.1_l!0.1_e!0.1_.!0.1_c!0.1_o!0.1_m"
+      "*firefox!10_tab!0.5_w!0.1_w!0.1_w!0.1_.!0.1_e!0.1_x!0.1_a!0.1_m!0.1_p!0.1_l!0.1_e!0.1_.!0.1_c!0.1_o!0."
+      "1_m"
       "!0.5_enter",
       "--- 個人用---",
       "メールチェック",

@@ -232,7 +232,9 @@ class IconTrayEventsTest : public IconTrayTest {
     tray->OnMouseUp = [this](TIconTray*, TMouseButton b, TShiftState s, int x, int y) {
       events.push_back({"up", static_cast<int>(b), s, x, y});
     };
-    tray->OnMouseMove = [this](TIconTray*, TShiftState s, int x, int y) { events.push_back({"move", -1, s, x, y}); };
+    tray->OnMouseMove = [this](TIconTray*, TShiftState s, int x, int y) {
+      events.push_back({"move", -1, s, x, y});
+    };
     for (TPopupMenu* menu : {&left, &right}) {
       QObject::connect(menu, &TPopupMenu::poppedUp, [this, menu](int x, int y) {
         events.push_back({menu == &left ? "leftmenu" : "rightmenu", -1, 0, x, y});
@@ -254,8 +256,9 @@ TEST_F(IconTrayEventsTest, LeftClickThenDoubleClick) {
   area.click(0x201);
   area.click(0x202);
   area.click(0x203);
-  const std::vector<Event> expected = {{"down", 0, 0, 300, 400},    {"click"}, {"up", 0, 0, 300, 400},
-                                       {"leftmenu", -1, 0, 300, 400}, {"dblclick"}, {"down", 0, 0x40, 300, 400}};
+  const std::vector<Event> expected = {
+      {"down", 0, 0, 300, 400},      {"click"},    {"up", 0, 0, 300, 400},
+      {"leftmenu", -1, 0, 300, 400}, {"dblclick"}, {"down", 0, 0x40, 300, 400}};
   EXPECT_EQ(events, expected);
 }
 
@@ -273,9 +276,9 @@ TEST_F(IconTrayEventsTest, RightAndMiddleButtons) {
   area.click(0x209);
   area.click(0x200);
   const std::vector<Event> expected = {
-      {"down", 1, 0, 300, 400},      {"up", 1, 0, 300, 400},   {"down", 1, 0x40, 300, 400},
-      {"up", 1, 0, 300, 400},        {"rightmenu", -1, 0, 300, 400}, {"down", 2, 0, 300, 400},
-      {"up", 2, 0, 300, 400},        {"down", 2, 0x40, 300, 400},    {"move", -1, 0, 300, 400}};
+      {"down", 1, 0, 300, 400}, {"up", 1, 0, 300, 400},         {"down", 1, 0x40, 300, 400},
+      {"up", 1, 0, 300, 400},   {"rightmenu", -1, 0, 300, 400}, {"down", 2, 0, 300, 400},
+      {"up", 2, 0, 300, 400},   {"down", 2, 0x40, 300, 400},    {"move", -1, 0, 300, 400}};
   EXPECT_EQ(events, expected);
 }
 

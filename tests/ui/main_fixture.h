@@ -22,7 +22,9 @@ class FakeClock : public Clock {
 
 class RecordingErrorReport : public ErrorReport {
  public:
-  void showError(const std::string& caption, const std::string& text) override { shown.emplace_back(caption, text); }
+  void showError(const std::string& caption, const std::string& text) override {
+    shown.emplace_back(caption, text);
+  }
   std::vector<std::pair<std::string, std::string>> shown;
 };
 

@@ -31,18 +31,30 @@ class MainLayoutTest : public MainFixture {};
 TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
   Tmain& m = form();
   const Place places[] = {
-      {"Label1", 8, 8, 48, 12, "現在時刻"},       {"Label2", 64, 8, 40, 12, "00:00:00"},
-      {"Label3", 8, 24, 32, 12, "予約１"},         {"Hour", 40, 24, 41, 20, ""},
-      {"Label4", 88, 32, 12, 12, "時"},            {"Minute", 104, 24, 41, 20, ""},
-      {"Label5", 152, 32, 12, 12, "分"},           {"Second", 168, 24, 41, 20, ""},
-      {"Label6", 216, 32, 12, 12, "秒"},           {"Edit1", 8, 48, 473, 20, ""},
-      {"HideBtn", 376, 8, 75, 25, "Hide"},         {"Button2", 8, 72, 75, 25, "短縮Load"},
-      {"TestBtn", 88, 72, 75, 25, "Test"},         {"StopBtn", 168, 72, 75, 25, "Stop"},
-      {"SaveBtn", 248, 72, 75, 25, "Save"},        {"LoadBtn", 328, 72, 75, 25, "Load"},
-      {"Button1", 408, 72, 75, 25, "短縮Save"},    {"ComboBox1", 40, 104, 393, 20, ""},
-      {"TestBtn2", 40, 128, 75, 25, "Test"},       {"Editer", 120, 128, 75, 25, "Editer"},
-      {"ToolSave", 200, 128, 75, 25, "ToolSave"},  {"ToolLoad", 280, 128, 75, 25, "ToolLoad"},
-      {"ToolMake", 360, 128, 75, 25, "ToolMake"},  {"KeyBord", 40, 160, 75, 25, "KeyBord"},
+      {"Label1", 8, 8, 48, 12, "現在時刻"},
+      {"Label2", 64, 8, 40, 12, "00:00:00"},
+      {"Label3", 8, 24, 32, 12, "予約１"},
+      {"Hour", 40, 24, 41, 20, ""},
+      {"Label4", 88, 32, 12, 12, "時"},
+      {"Minute", 104, 24, 41, 20, ""},
+      {"Label5", 152, 32, 12, 12, "分"},
+      {"Second", 168, 24, 41, 20, ""},
+      {"Label6", 216, 32, 12, 12, "秒"},
+      {"Edit1", 8, 48, 473, 20, ""},
+      {"HideBtn", 376, 8, 75, 25, "Hide"},
+      {"Button2", 8, 72, 75, 25, "短縮Load"},
+      {"TestBtn", 88, 72, 75, 25, "Test"},
+      {"StopBtn", 168, 72, 75, 25, "Stop"},
+      {"SaveBtn", 248, 72, 75, 25, "Save"},
+      {"LoadBtn", 328, 72, 75, 25, "Load"},
+      {"Button1", 408, 72, 75, 25, "短縮Save"},
+      {"ComboBox1", 40, 104, 393, 20, ""},
+      {"TestBtn2", 40, 128, 75, 25, "Test"},
+      {"Editer", 120, 128, 75, 25, "Editer"},
+      {"ToolSave", 200, 128, 75, 25, "ToolSave"},
+      {"ToolLoad", 280, 128, 75, 25, "ToolLoad"},
+      {"ToolMake", 360, 128, 75, 25, "ToolMake"},
+      {"KeyBord", 40, 160, 75, 25, "KeyBord"},
       {"ComboBox2", 120, 160, 145, 20, "key.txt"},
   };
   for (const Place& p : places) {
@@ -51,10 +63,14 @@ TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     QString text;
-    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w))
+      text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w))
+      text = b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+      text = e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w))
+      text = c->currentText();
     EXPECT_EQ(text.toStdString(), p.text);
     EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(w->isHidden());
@@ -100,11 +116,13 @@ TEST_F(MainLayoutTest, ListsHoldTheirRowsAndNoSelection) {
   EXPECT_TRUE(m.ComboBox1->isEditable());
   ASSERT_EQ(m.ComboBox1->count(), 16);
   EXPECT_EQ(m.ComboBox1->itemText(0).toStdString(), "Windowsの強制終了");
-  EXPECT_EQ(m.ComboBox1->itemText(1).toStdString(), "_Win_U_Enter_S_Enter!30_e!30_e!30_e!30_e!30_e!30_e!30_e!30_e#");
+  EXPECT_EQ(m.ComboBox1->itemText(1).toStdString(),
+            "_Win_U_Enter_S_Enter!30_e!30_e!30_e!30_e!30_e!30_e!30_e!30_e#");
   EXPECT_EQ(m.ComboBox1->itemText(4).toStdString(), "メモパッドサンプル");
-  EXPECT_EQ(m.ComboBox1->itemText(5).toStdString(),
-            "*notepad!5_kanji_k_a_i_t_e!1_conv!1_enter!2_ _k_e_s_i_t_e!1_conv!1_enter!2_bs!1_bs!1_bs!1_m_a_t_a_k_a_"
-            "i_t_e!1_conv!1_enter!2#");
+  EXPECT_EQ(
+      m.ComboBox1->itemText(5).toStdString(),
+      "*notepad!5_kanji_k_a_i_t_e!1_conv!1_enter!2_ _k_e_s_i_t_e!1_conv!1_enter!2_bs!1_bs!1_bs!1_m_a_t_a_k_a_"
+      "i_t_e!1_conv!1_enter!2#");
   EXPECT_EQ(m.ComboBox1->itemText(6).toStdString(), "メモパッドサンプル（長め）");
   EXPECT_EQ(m.ComboBox1->itemText(10).toStdString(), "--- 個人用---");
   EXPECT_EQ(m.ComboBox1->itemText(11).toStdString(), "メールチェック");
@@ -159,7 +177,8 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
   EXPECT_EQ(m.Help1->actions()[1], m.About1);
   EXPECT_EQ(m.Help2->text(), "Help");
   EXPECT_EQ(m.About1->text(), "About");
-  for (QAction* a : {m.Hide1, m.Exit1, m.Help2, m.About1, m.show1, m.exit2}) EXPECT_TRUE(a->shortcut().isEmpty());
+  for (QAction* a : {m.Hide1, m.Exit1, m.Help2, m.About1, m.show1, m.exit2})
+    EXPECT_TRUE(a->shortcut().isEmpty());
   ASSERT_EQ(m.PopupMenu1->actions().size(), 2);
   EXPECT_EQ(m.PopupMenu1->actions()[0]->text(), "show");
   EXPECT_EQ(m.PopupMenu1->actions()[1]->text(), "exit");
@@ -177,7 +196,8 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
 
 QWidget* Owner(QWidget* w) {
   // The line edit of an editable list stands for the list.
-  if (w && qobject_cast<QComboBox*>(w->parentWidget())) return w->parentWidget();
+  if (w && qobject_cast<QComboBox*>(w->parentWidget()))
+    return w->parentWidget();
   return w;
 }
 
@@ -187,12 +207,14 @@ TEST_F(MainLayoutTest, TabWalksTheControlsInTheirOrder) {
   QApplication::setActiveWindow(&m);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
   m.Hour->setFocus();
-  const QWidget* expected[] = {m.Hour,     m.Minute,   m.Second,   m.Edit1,   m.HideBtn, m.TestBtn, m.StopBtn,
-                               m.TestBtn2, m.ComboBox1, m.Editer,   m.ToolSave, m.ToolLoad, m.ToolMake, m.KeyBord,
-                               m.ComboBox2, m.SaveBtn,  m.LoadBtn,  m.Button1, m.Button2,  m.Hour};
+  const QWidget* expected[] = {m.Hour,     m.Minute,   m.Second,   m.Edit1,     m.HideBtn,
+                               m.TestBtn,  m.StopBtn,  m.TestBtn2, m.ComboBox1, m.Editer,
+                               m.ToolSave, m.ToolLoad, m.ToolMake, m.KeyBord,   m.ComboBox2,
+                               m.SaveBtn,  m.LoadBtn,  m.Button1,  m.Button2,   m.Hour};
   for (const QWidget* w : expected) {
     EXPECT_EQ(Owner(QApplication::focusWidget()), w)
-        << "at " << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+        << "at "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   m.hide();
@@ -379,7 +401,8 @@ TEST_F(MainBehaviourTest, HelpOpensTheDocumentBesideTheProgram) {
   programFolder = (dir.path() / "bin").string() + "/";
   form().Help2->trigger();
   ASSERT_EQ(launcher.tokens.size(), 1u);
-  EXPECT_EQ(launcher.tokens[0], (std::filesystem::canonical(dir.path() / "bin" / "tapwellhelp.html")).string());
+  EXPECT_EQ(launcher.tokens[0],
+            (std::filesystem::canonical(dir.path() / "bin" / "tapwellhelp.html")).string());
 }
 
 TEST_F(MainBehaviourTest, HelpOpensTheInstalledDocument) {
@@ -389,8 +412,9 @@ TEST_F(MainBehaviourTest, HelpOpensTheInstalledDocument) {
   programFolder = (dir.path() / "bin").string() + "/";
   form().Help2->trigger();
   ASSERT_EQ(launcher.tokens.size(), 1u);
-  EXPECT_EQ(launcher.tokens[0],
-            (std::filesystem::canonical(dir.path() / "share" / "doc" / "tapwell" / "tapwellhelp.html")).string());
+  EXPECT_EQ(
+      launcher.tokens[0],
+      (std::filesystem::canonical(dir.path() / "share" / "doc" / "tapwell" / "tapwellhelp.html")).string());
 }
 
 TEST_F(MainBehaviourTest, HelpIgnoresTheCurrentDirectory) {

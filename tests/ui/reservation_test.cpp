@@ -6,9 +6,13 @@
 namespace tapwell::ui {
 namespace {
 
-LocalDateTime At(int h, int m, int s, int ms = 0, int day = 7) { return {2026, 12, day, h, m, s, ms}; }
+LocalDateTime At(int h, int m, int s, int ms = 0, int day = 7) {
+  return {2026, 12, day, h, m, s, ms};
+}
 
-std::int64_t Sec(int h, int m, int s, int day = 7) { return LocalSecond(At(h, m, s, 0, day)); }
+std::int64_t Sec(int h, int m, int s, int day = 7) {
+  return LocalSecond(At(h, m, s, 0, day));
+}
 
 TEST(ClockText, TwentyFourHoursWithoutLeadingZeroOnTheHour) {
   EXPECT_EQ(ClockText(At(9, 5, 7)), "9:05:07");
@@ -68,8 +72,9 @@ TEST(ReservationWindow, AGapKeepsOnlyTheLastFiveSeconds) {
   ReservationWindow w;
   w.secondsToCheck(At(9, 5, 0));
   // Six seconds later: 9:05:01 is more than 5 s late and is dropped.
-  EXPECT_EQ(w.secondsToCheck(At(9, 5, 6)),
-            (std::vector<std::int64_t>{Sec(9, 5, 2), Sec(9, 5, 3), Sec(9, 5, 4), Sec(9, 5, 5), Sec(9, 5, 6)}));
+  EXPECT_EQ(
+      w.secondsToCheck(At(9, 5, 6)),
+      (std::vector<std::int64_t>{Sec(9, 5, 2), Sec(9, 5, 3), Sec(9, 5, 4), Sec(9, 5, 5), Sec(9, 5, 6)}));
   // After a long suspend only the last five.
   const auto after = w.secondsToCheck(At(12, 0, 0));
   ASSERT_EQ(after.size(), 5u);

@@ -39,8 +39,9 @@ class StartupTest : public ui::testing::MainFixture {
 
   ApplicationWindows& windows() {
     if (!windows_) {
-      windows_ = std::make_unique<ApplicationWindows>(WindowServices{
-          keyboard, launcher, area, boxes, errors, clock, [this] { ++quits; }, programFolder, QSize(1024, 768)});
+      windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors,
+                                                                     clock, [this] { ++quits; },
+                                                                     programFolder, QSize(1024, 768)});
     }
     return *windows_;
   }
@@ -55,8 +56,9 @@ TEST_F(StartupTest, WindowsAreCreatedInOrderAndOnlyTheSplashIsShown) {
                                                          "ToolAdd", "VKeyBord"}));
   w.start();
   EXPECT_TRUE(w.startup->isVisible());
-  for (QWidget* other : std::initializer_list<QWidget*>{w.main.get(), w.Log.get(), w.Tool.get(), w.Editer.get(),
-                                                         w.Tool2.get(), w.ToolAdd.get(), w.VKeyBord.get()}) {
+  for (QWidget* other :
+       std::initializer_list<QWidget*>{w.main.get(), w.Log.get(), w.Tool.get(), w.Editer.get(), w.Tool2.get(),
+                                       w.ToolAdd.get(), w.VKeyBord.get()}) {
     EXPECT_FALSE(other->isVisible()) << other->objectName().toStdString();
   }
 }
@@ -136,7 +138,8 @@ TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
   ReleaseMode = false;
   std::vector<std::string> order;
   boxes.onShow = [&] {
-    order.push_back(std::string("box") + (w.Log->isVisible() ? "+log" : "") + (w.main->isVisible() ? "+main" : ""));
+    order.push_back(std::string("box") + (w.Log->isVisible() ? "+log" : "") +
+                    (w.main->isVisible() ? "+main" : ""));
   };
   w.start();
   w.startup->Timer1Timer();
@@ -172,9 +175,9 @@ TEST_F(StartupTest, ClickOnTheSplashHandsOverAtOnceAndOnlyOnce) {
 TEST_F(StartupTest, ClickOnALabelDoesNothing) {
   ApplicationWindows& w = windows();
   w.start();
-  for (QLabel* label : {static_cast<QLabel*>(w.startup->TitleLabel), static_cast<QLabel*>(w.startup->VersionLabel),
-                        static_cast<QLabel*>(w.startup->SinceLabel),
-                        static_cast<QLabel*>(w.startup->CopyRightLabel)}) {
+  for (QLabel* label :
+       {static_cast<QLabel*>(w.startup->TitleLabel), static_cast<QLabel*>(w.startup->VersionLabel),
+        static_cast<QLabel*>(w.startup->SinceLabel), static_cast<QLabel*>(w.startup->CopyRightLabel)}) {
     QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(2, 2));
   }
   EXPECT_FALSE(w.main->isVisible());
@@ -258,12 +261,14 @@ TEST(VersionSnapshot, FirstStartCopiesTheFilesOfTheFolderOnly) {
   EXPECT_TRUE(VersionSnapshot(root.string() + "/", "Version 1.2.3.4", boxes));
   const fs::path target = root / "Version 1.2.3.4";
   EXPECT_TRUE(fs::is_directory(target));
-  for (const char* name : {"tapwell", "key.txt", ".hidden"}) EXPECT_TRUE(fs::is_regular_file(target / name)) << name;
+  for (const char* name : {"tapwell", "key.txt", ".hidden"})
+    EXPECT_TRUE(fs::is_regular_file(target / name)) << name;
   EXPECT_FALSE(fs::exists(target / "command"));
   std::ifstream copied(target / "key.txt", std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "0010002000250075Enter\r\n");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0], (std::pair<std::string, std::string>{"自動バージョン管理", "Version 1.2.3.4を記録しました"}));
+  EXPECT_EQ(boxes.shown[0],
+            (std::pair<std::string, std::string>{"自動バージョン管理", "Version 1.2.3.4を記録しました"}));
 
   // A second start of the same version: nothing.
   Write(root / "new.txt", "n");

@@ -23,7 +23,9 @@ bool Set(const char* name) {
 
 }  // namespace
 
-bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+bool DisplayAvailable() {
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
 
 int RunGui(int argc, char** argv, const GuiOptions& options) {
   QApplication app(argc, argv);

@@ -61,11 +61,11 @@ void TLog::resizeEvent(QResizeEvent* event) {
 
 const std::array<const char*, TTool::kButtons>& TTool::Captions() {
   static const std::array<const char*, kButtons> captions = {
-      "A",     "B",    "C",   "D",    "E",    "F",    "G",    "H",    "I",    "J",    "K",   "L",
-      "M",     "N",    "O",   "P",    "Q",    "R",    "S",    "T",    "U",    "V",    "W",   "X",
-      "Y",     "Z",    "↑",   "↓",    "←",    "→",    "Shift", "Ctrl", "Alt", "Win", "Enter", "Tab",
-      "Esc",   "BS",   "Del", "Ins",  "Home", "End",  "Kanji", "Conv", "Wait", "0",  "1",    "2",
-      "3",     "4",    "5",   "6",    "7",    "8",    "9",    "+",    "-",    "*",    "/",   "=",
+      "A",   "B",  "C",   "D",   "E",    "F",   "G",     "H",    "I",    "J",   "K",     "L",
+      "M",   "N",  "O",   "P",   "Q",    "R",   "S",     "T",    "U",    "V",   "W",     "X",
+      "Y",   "Z",  "↑",   "↓",   "←",    "→",   "Shift", "Ctrl", "Alt",  "Win", "Enter", "Tab",
+      "Esc", "BS", "Del", "Ins", "Home", "End", "Kanji", "Conv", "Wait", "0",   "1",     "2",
+      "3",   "4",  "5",   "6",   "7",    "8",   "9",     "+",    "-",    "*",   "/",     "=",
   };
   return captions;
 }

@@ -11,12 +11,17 @@ namespace tapwell::app {
 
 bool ReleaseMode = true;
 
-void ClickTakingLabel::mousePressEvent(QMouseEvent* event) { event->accept(); }
-void ClickTakingLabel::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+void ClickTakingLabel::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+}
+void ClickTakingLabel::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+}
 
 namespace {
 
-ClickTakingLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+ClickTakingLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w,
+                            int h) {
   auto* label = new ClickTakingLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setGeometry(x, y, w, h);
@@ -34,8 +39,8 @@ Tstartup::Tstartup(QSize screen) : screen_(screen) {
   TitleLabel = MakeLabel(this, "TitleLabel", QStringLiteral("Tapwell"), 48, 8, 284, 48);
   TitleLabel->setFont(ui::FormFont(48));
   VersionLabel = MakeLabel(this, "VersionLabel", QStringLiteral("version 0.00"), 144, 56, 61, 12);
-  CopyRightLabel =
-      MakeLabel(this, "CopyRightLabel", QStringLiteral("Copyright (C) the Tapwell developers"), 128, 72, 106, 12);
+  CopyRightLabel = MakeLabel(this, "CopyRightLabel", QStringLiteral("Copyright (C) the Tapwell developers"),
+                             128, 72, 106, 12);
   SinceLabel = MakeLabel(this, "SinceLabel", QStringLiteral("since 1999/11/23"), 136, 88, 91, 12);
   ReleaseCheck = new QCheckBox(QStringLiteral("Release"), this);
   ReleaseCheck->setObjectName(QStringLiteral("ReleaseCheck"));
@@ -79,22 +84,28 @@ void Tstartup::FormCreate() {
 
 void Tstartup::Timer1Timer() {
   Timer1->stop();
-  if (handedOver_) return;
+  if (handedOver_)
+    return;
   handedOver_ = true;
-  if (!ReleaseMode && handover_.versionSnapshot) handover_.versionSnapshot();
+  if (!ReleaseMode && handover_.versionSnapshot)
+    handover_.versionSnapshot();
   if (ReleaseMode) {
-    if (handover_.setMainBorderSingle) handover_.setMainBorderSingle();
+    if (handover_.setMainBorderSingle)
+      handover_.setMainBorderSingle();
   } else if (handover_.showLog) {
     handover_.showLog();
   }
-  if (handover_.showMain) handover_.showMain();
+  if (handover_.showMain)
+    handover_.showMain();
   hide();
 }
 
 void Tstartup::FormClick() {
-  if (handedOver_) return;
+  if (handedOver_)
+    return;
   handedOver_ = true;
-  if (handover_.showMain) handover_.showMain();
+  if (handover_.showMain)
+    handover_.showMain();
   hide();
   Timer1->stop();
 }
@@ -106,10 +117,12 @@ void Tstartup::mousePressEvent(QMouseEvent* event) {
 
 void Tstartup::mouseReleaseEvent(QMouseEvent* event) {
   // A click: pressed and released on the splash's own surface.
-  const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
   pressed_ = false;
   event->accept();
-  if (click) FormClick();
+  if (click)
+    FormClick();
 }
 
 }  // namespace tapwell::app

@@ -24,7 +24,9 @@ struct Handover {
 };
 
 // Half of a pixel count, the remainder dropped.
-constexpr int Half(int n) { return n / 2; }
+constexpr int Half(int n) {
+  return n / 2;
+}
 
 // The splash's place on a screen of width x height pixels.
 constexpr QPoint SplashPosition(int screenWidth, int screenHeight, int width, int height) {
@@ -32,7 +34,9 @@ constexpr QPoint SplashPosition(int screenWidth, int screenHeight, int width, in
 }
 
 // The left of a label centred in a window of the given outer width.
-constexpr int CentredLeft(int windowWidth, int labelWidth) { return Half(windowWidth) - Half(labelWidth); }
+constexpr int CentredLeft(int windowWidth, int labelWidth) {
+  return Half(windowWidth) - Half(labelWidth);
+}
 
 // A label that takes the clicks that land on it, so that they do not reach the
 // window below.

@@ -10,7 +10,9 @@ std::uintptr_t RecordingNotificationArea::CreateMessageWindow(Receiver receiver)
   return window;
 }
 
-void RecordingNotificationArea::DestroyMessageWindow(std::uintptr_t window) { windows_.erase(window); }
+void RecordingNotificationArea::DestroyMessageWindow(std::uintptr_t window) {
+  windows_.erase(window);
+}
 
 bool RecordingNotificationArea::Shell_NotifyIconA(NotifyIconMessage message,
                                                   const platform::NotifyIconData& data) {
@@ -19,25 +21,29 @@ bool RecordingNotificationArea::Shell_NotifyIconA(NotifyIconMessage message,
   const bool present = icons_.count(key) != 0;
   switch (message) {
     case NotifyIconMessage::Add:
-      if (refuseAdd || !isAvailable || present) return false;
+      if (refuseAdd || !isAvailable || present)
+        return false;
       icons_[key] = data;
       return true;
     case NotifyIconMessage::Modify:
-      if (refuseModify || !present) return false;
+      if (refuseModify || !present)
+        return false;
       icons_[key] = data;
       return true;
     case NotifyIconMessage::Delete:
-      if (refuseDelete || !present) return false;
+      if (refuseDelete || !present)
+        return false;
       icons_.erase(key);
       return true;
   }
   return false;
 }
 
-std::intptr_t RecordingNotificationArea::send(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam,
-                                              std::intptr_t lParam) {
+std::intptr_t RecordingNotificationArea::send(std::uintptr_t window, std::uint32_t message,
+                                              std::uintptr_t wParam, std::intptr_t lParam) {
   auto it = windows_.find(window);
-  if (it == windows_.end()) return 0;
+  if (it == windows_.end())
+    return 0;
   // A copy: the receiver may destroy its own window.
   Receiver receiver = it->second;
   return receiver(message, wParam, lParam);
@@ -45,7 +51,8 @@ std::intptr_t RecordingNotificationArea::send(std::uintptr_t window, std::uint32
 
 std::intptr_t RecordingNotificationArea::click(std::intptr_t mouseMessage) {
   const platform::NotifyIconData* shown = icon();
-  if (!shown) return 0;
+  if (!shown)
+    return 0;
   return send(shown->hWnd, shown->uCallbackMessage, shown->uID, mouseMessage);
 }
 

@@ -39,7 +39,8 @@ class RecordingNotificationArea : public platform::NotificationArea {
 
   // Delivers a message to a message window, as the notification area does;
   // returns the message's result.
-  std::intptr_t send(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  std::intptr_t send(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam,
+                     std::intptr_t lParam);
   // The callback message of the one icon shown, with the mouse message in lParam.
   std::intptr_t click(std::intptr_t mouseMessage);
 

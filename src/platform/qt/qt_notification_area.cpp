@@ -24,15 +24,19 @@ void QtNotificationArea::DestroyMessageWindow(std::uintptr_t window) {
   }
 }
 
-bool QtNotificationArea::available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool QtNotificationArea::available() const {
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void QtNotificationArea::apply(Icon& icon, const NotifyIconData& data) {
   if (data.uFlags & NIF_ICON) {
     const auto* image = dynamic_cast<const QtIconImage*>(data.hIcon);
     icon.tray->setIcon(image ? image->icon() : QIcon());
   }
-  if (data.uFlags & NIF_TIP) icon.tray->setToolTip(QString::fromStdString(data.szTip));
-  if (data.uFlags & NIF_MESSAGE) icon.callbackMessage = data.uCallbackMessage;
+  if (data.uFlags & NIF_TIP)
+    icon.tray->setToolTip(QString::fromStdString(data.szTip));
+  if (data.uFlags & NIF_MESSAGE)
+    icon.callbackMessage = data.uCallbackMessage;
 }
 
 bool QtNotificationArea::Shell_NotifyIconA(NotifyIconMessage message, const NotifyIconData& data) {
@@ -40,24 +44,28 @@ bool QtNotificationArea::Shell_NotifyIconA(NotifyIconMessage message, const Noti
   auto it = icons_.find(key);
   switch (message) {
     case NotifyIconMessage::Add: {
-      if (it != icons_.end() || !available() || windows_.count(data.hWnd) == 0) return false;
+      if (it != icons_.end() || !available() || windows_.count(data.hWnd) == 0)
+        return false;
       Icon icon;
       icon.tray = std::make_unique<QSystemTrayIcon>();
       apply(icon, data);
       const std::uintptr_t window = data.hWnd;
       const std::uint32_t id = data.uID;
-      connect(icon.tray.get(), &QSystemTrayIcon::activated, this,
-              [this, window, id](QSystemTrayIcon::ActivationReason reason) { activated(window, id, reason); });
+      connect(
+          icon.tray.get(), &QSystemTrayIcon::activated, this,
+          [this, window, id](QSystemTrayIcon::ActivationReason reason) { activated(window, id, reason); });
       icon.tray->show();
       icons_[key] = std::move(icon);
       return true;
     }
     case NotifyIconMessage::Modify:
-      if (it == icons_.end()) return false;
+      if (it == icons_.end())
+        return false;
       apply(it->second, data);
       return true;
     case NotifyIconMessage::Delete:
-      if (it == icons_.end()) return false;
+      if (it == icons_.end())
+        return false;
       it->second.tray->hide();
       // Deleted later: the deletion may come from the icon's own activation.
       it->second.tray.release()->deleteLater();
@@ -89,10 +97,12 @@ void QtNotificationArea::activated(std::uintptr_t window, std::uint32_t id,
   QPointer<QtNotificationArea> alive(this);
   for (const std::intptr_t code : codes) {
     // Each message may change the icons or end the window: look both up afresh.
-    if (!alive) return;
+    if (!alive)
+      return;
     auto w = windows_.find(window);
     auto icon = icons_.find({window, id});
-    if (w == windows_.end() || icon == icons_.end()) return;
+    if (w == windows_.end() || icon == icons_.end())
+      return;
     Receiver receiver = w->second;
     receiver(icon->second.callbackMessage, id, code);
   }

@@ -13,7 +13,8 @@ namespace tapwell::platform {
 namespace {
 
 Display* X11Display() {
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    return nullptr;
   auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   return x11 ? x11->display() : nullptr;
 }
@@ -27,8 +28,8 @@ void ChangeStateProperty(Display* display, Window window, Atom state, const Atom
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
-          Success &&
+  if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                         &data) == Success &&
       data) {
     if (type == XA_ATOM && format == 32) {
       const auto* values = reinterpret_cast<const Atom*>(data);
@@ -38,8 +39,10 @@ void ChangeStateProperty(Display* display, Window window, Atom state, const Atom
   }
   for (int i = 0; i < 2; ++i) {
     auto it = std::find(current.begin(), current.end(), atoms[i]);
-    if (skip && it == current.end()) current.push_back(atoms[i]);
-    if (!skip && it != current.end()) current.erase(it);
+    if (skip && it == current.end())
+      current.push_back(atoms[i]);
+    if (!skip && it != current.end())
+      current.erase(it);
   }
   XChangeProperty(display, window, state, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(current.data()), static_cast<int>(current.size()));
@@ -49,7 +52,8 @@ void ChangeStateProperty(Display* display, Window window, Atom state, const Atom
 
 void SetSkipTaskbar(QWidget* window, bool skip) {
   Display* display = X11Display();
-  if (!display || !window) return;
+  if (!display || !window)
+    return;
   const Window id = static_cast<Window>(window->winId());
   const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
   const Atom atoms[2] = {XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
