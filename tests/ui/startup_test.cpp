@@ -82,6 +82,7 @@ TEST_F(StartupTest, SplashLayoutAndCentring) {
   EXPECT_EQ(s.TitleLabel->font().pixelSize(), 48);
   EXPECT_FALSE(s.ReleaseCheck->isVisibleTo(&s));
   EXPECT_EQ(s.ReleaseCheck->text(), "Release");
+  EXPECT_EQ(ReleaseMode, s.ReleaseCheck->isChecked());
   EXPECT_EQ(s.Timer1->interval(), 2000);
   EXPECT_TRUE(s.Timer1->isActive());
   // Labels are sized to their text and centred; their tops stay.
@@ -95,8 +96,8 @@ TEST_F(StartupTest, SplashLayoutAndCentring) {
 }
 
 TEST_F(StartupTest, TimerHandoverInReleaseMode) {
-  ReleaseMode = true;
   ApplicationWindows& w = windows();
+  ReleaseMode = true;  // whatever the build's flag
   w.start();
   w.startup->Timer1Timer();
   EXPECT_FALSE(w.startup->Timer1->isActive());
@@ -154,8 +155,8 @@ TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
 }
 
 TEST_F(StartupTest, ClickOnTheSplashHandsOverAtOnceAndOnlyOnce) {
-  ReleaseMode = false;
   ApplicationWindows& w = windows();
+  ReleaseMode = false;
   w.start();
   QTest::mouseClick(w.startup.get(), Qt::LeftButton, {}, QPoint(5, 100));
   EXPECT_TRUE(w.main->isVisible());
