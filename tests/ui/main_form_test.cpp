@@ -366,6 +366,16 @@ TEST_F(MainBehaviourTest, TrayLeftClickOpensTheShowExitMenu) {
   EXPECT_EQ(popped.count(), 1);
 }
 
+TEST_F(MainBehaviourTest, AFailingTrayHandlerIsReportedAndGoesNoFurther) {
+  Tmain& m = form();
+  QSignalSpy popped(m.PopupMenu1, &TPopupMenu::poppedUp);
+  m.IconTray1->OnClick = [](TIconTray*) { throw EInOutError("tray handler failed"); };
+  EXPECT_NO_THROW(area.click(platform::WM_LBUTTONUP));
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "tray handler failed.");
+  EXPECT_EQ(popped.count(), 0);
+}
+
 TEST_F(MainBehaviourTest, AboutShowsTitleAndVersionOnTwoLines) {
   Tmain& m = form();
   m.About1->trigger();
