@@ -4,14 +4,30 @@
 #include <vector>
 
 #include "app/cli.h"
+#if TAPWELL_WITH_GUI
+#include "app/gui/gui_main.h"
+#endif
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr)) return *code;
-  if (!args.empty()) {
+  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
+    return *code;
+  const bool tray = args.size() == 1 && args[0] == "--tray";
+  if (!args.empty() && !tray) {
     std::cerr << "tapwell: unknown option '" << args[0] << "'\nTry 'tapwell --help' for more information.\n";
     return tapwell::app::kExitUsage;
   }
+#if TAPWELL_WITH_GUI
+  if (!tapwell::app::DisplayAvailable()) {
+    std::cerr
+        << "tapwell: no display (DISPLAY is not set); try 'tapwell --help' for the command-line modes\n";
+    return tapwell::app::kExitNoDisplay;
+  }
+  tapwell::app::GuiOptions options;
+  options.startHidden = tray;
+  return tapwell::app::RunGui(argc, argv, options);
+#else
   std::cout << tapwell::app::UsageText();
   return 0;
+#endif
 }

@@ -1,0 +1,57 @@
+// What every form of the program shares: its font and its icon.
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <string>
+
+namespace tapwell::ui {
+
+// The forms' font family, asked for first; Japanese gothic faces follow it for
+// machines without it.
+inline const QString kFormFontFamily = QStringLiteral("ＭＳ Ｐゴシック");
+
+// The forms' font with a character height in pixels.
+QFont FormFont(int pixelSize = 12);
+
+// The program's icon: a 32 x 32 picture in 16 colours.
+QIcon ProgramIcon();
+
+// A form: a top-level window whose stored position and size are those of its
+// outer frame. Until the frame is known the standard sizeable frame is assumed
+// (4 pixels at each side and a 19-pixel caption bar); when the window is shown
+// the inside is corrected to the real frame.
+class TForm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm(QWidget* parent = nullptr);
+
+  // Places the window with its frame at (left, top) and its frame's size.
+  void setOuterGeometry(int left, int top, int width, int height);
+  // The frame of a window without border is its inside.
+  void setBorderless(bool borderless);
+
+  static constexpr QMargins kStandardFrame{4, 23, 4, 4};
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void fitFrame();
+
+  std::optional<QRect> outer_;
+  bool borderless_ = false;
+};
+
+inline QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+inline std::string S(const QString& text) {
+  return text.toStdString();
+}
+
+}  // namespace tapwell::ui

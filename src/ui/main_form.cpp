@@ -1,0 +1,413 @@
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QStandardItemModel>
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/errors.h"
+#include "engine/product.h"
+#include "ui/forms.h"
+#include "ui/samples.h"
+
+namespace tapwell::ui {
+
+namespace {
+
+constexpr int kItemHeight = 12;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(x, y, w, h);
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(x, y, 75, 25);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, int x, int y, int w, bool editable) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setGeometry(x, y, w, 20);
+  box->setEditable(editable);
+  box->setMaxVisibleItems(8);
+  return box;
+}
+
+// Fills a list and gives every row the item height; no row is selected.
+void FillList(QComboBox* box, const QStringList& rows) {
+  box->addItems(rows);
+  for (int i = 0; i < box->count(); ++i) box->setItemData(i, QSize(0, kItemHeight), Qt::SizeHintRole);
+  box->setCurrentIndex(-1);
+}
+
+void InputMethodOff(QWidget* w) {
+  w->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+std::optional<int> Selected(const QComboBox* box) {
+  const int row = box->currentIndex();
+  if (row < 0)
+    return std::nullopt;
+  bool ok = false;
+  const int value = box->itemText(row).toInt(&ok);
+  if (!ok)
+    return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+// The Stop button's caption as the stepper's pause state.
+class Tmain::StopCaption : public PauseCaption {
+ public:
+  explicit StopCaption(QPushButton*& button) : button_(button) {}
+  std::string caption() const override { return S(button_->text()); }
+  void setCaption(const std::string& caption) override { button_->setText(Q(caption)); }
+
+ private:
+  QPushButton*& button_;
+};
+
+std::string HelpDocumentPath(const std::string& programFolder) {
+  namespace fs = std::filesystem;
+  static const char* const kName = "tapwellhelp.html";
+  const fs::path folder(programFolder.empty() ? "." : programFolder);
+  const fs::path candidates[] = {folder / kName, folder / ".." / "share" / "doc" / "tapwell" / kName};
+  for (const fs::path& candidate : candidates) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) {
+      const fs::path full = fs::weakly_canonical(fs::absolute(candidate, error), error);
+      return (full.empty() ? candidate : full).string();
+    }
+  }
+  return {};
+}
+
+Tmain::Tmain(MainServices services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
+  if (!services_.quit)
+    services_.quit = [] { QCoreApplication::quit(); };
+  if (services_.programFolder.empty()) {
+    services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
+  }
+  setObjectName(QStringLiteral("main"));
+  setWindowTitle(QStringLiteral("main"));
+  setFont(FormFont(12));
+  setWindowIcon(ProgramIcon());
+  createControls();
+  createMenus();
+  createComponents();
+  arrangeTabOrder();
+  connectHandlers();
+  setBorderSingle();
+  move(191, 107);
+  FormCreate();
+}
+
+Tmain::~Tmain() {
+  // The tray icon goes before the window it belongs to.
+  delete IconTray1;
+  IconTray1 = nullptr;
+}
+
+void Tmain::createControls() {
+  client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  client->setFixedSize(kMainClientWidth, kMainClientHeight);
+  setCentralWidget(client);
+
+  Label1 = MakeLabel(client, "Label1", QStringLiteral("現在時刻"), 8, 8, 48, 12);
+  Label2 = MakeLabel(client, "Label2", QStringLiteral("00:00:00"), 64, 8, 40, 12);
+  Label3 = MakeLabel(client, "Label3", QStringLiteral("予約１"), 8, 24, 32, 12);
+  Hour = MakeList(client, "Hour", 40, 24, 41, false);
+  Label4 = MakeLabel(client, "Label4", QStringLiteral("時"), 88, 32, 12, 12);
+  Minute = MakeList(client, "Minute", 104, 24, 41, false);
+  Label5 = MakeLabel(client, "Label5", QStringLiteral("分"), 152, 32, 12, 12);
+  Second = MakeList(client, "Second", 168, 24, 41, false);
+  Label6 = MakeLabel(client, "Label6", QStringLiteral("秒"), 216, 32, 12, 12);
+  Edit1 = new QLineEdit(client);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setGeometry(8, 48, 473, 20);
+  Edit1->setMaxLength(32767 * 1024);
+  HideBtn = MakeButton(client, "HideBtn", QStringLiteral("Hide"), 376, 8);
+  Button2 = MakeButton(client, "Button2", QStringLiteral("短縮Load"), 8, 72);
+  TestBtn = MakeButton(client, "TestBtn", QStringLiteral("Test"), 88, 72);
+  StopBtn = MakeButton(client, "StopBtn", QStringLiteral("Stop"), 168, 72);
+  SaveBtn = MakeButton(client, "SaveBtn", QStringLiteral("Save"), 248, 72);
+  LoadBtn = MakeButton(client, "LoadBtn", QStringLiteral("Load"), 328, 72);
+  Button1 = MakeButton(client, "Button1", QStringLiteral("短縮Save"), 408, 72);
+
+  // Below the client area: they exist and take the focus, but stay out of sight.
+  ComboBox1 = MakeList(client, "ComboBox1", 40, 104, 393, true);
+  TestBtn2 = MakeButton(client, "TestBtn2", QStringLiteral("Test"), 40, 128);
+  Editer = MakeButton(client, "Editer", QStringLiteral("Editer"), 120, 128);
+  ToolSave = MakeButton(client, "ToolSave", QStringLiteral("ToolSave"), 200, 128);
+  ToolLoad = MakeButton(client, "ToolLoad", QStringLiteral("ToolLoad"), 280, 128);
+  ToolMake = MakeButton(client, "ToolMake", QStringLiteral("ToolMake"), 360, 128);
+  KeyBord = MakeButton(client, "KeyBord", QStringLiteral("KeyBord"), 40, 160);
+  ComboBox2 = MakeList(client, "ComboBox2", 120, 160, 145, true);
+
+  QStringList hours;
+  for (int h = 0; h < 24; ++h) hours << QString::number(h);
+  QStringList sixty;
+  for (int m = 0; m < 60; ++m) sixty << QStringLiteral("%1").arg(m, 2, 10, QLatin1Char('0'));
+  FillList(Hour, hours);
+  FillList(Minute, sixty);
+  FillList(Second, sixty);
+  QStringList samples;
+  for (const std::string& row : SampleRows()) samples << Q(row);
+  FillList(ComboBox1, samples);
+  ComboBox1->setEditText(QString());
+  FillList(ComboBox2, {QStringLiteral("sample1"), QStringLiteral("ThinkPad235")});
+  ComboBox2->setEditText(QStringLiteral("key.txt"));
+
+  for (QWidget* w : std::initializer_list<QWidget*>{Hour, Minute, Second, Edit1}) InputMethodOff(w);
+}
+
+void Tmain::createMenus() {
+  MainMenu1 = menuBar();
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  File1 = MainMenu1->addMenu(QStringLiteral("File"));
+  File1->setObjectName(QStringLiteral("File1"));
+  Hide1 = File1->addAction(QStringLiteral("Hide"));
+  Hide1->setObjectName(QStringLiteral("Hide1"));
+  Exit1 = File1->addAction(QStringLiteral("Exit"));
+  Exit1->setObjectName(QStringLiteral("Exit1"));
+  Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
+  Help1->setObjectName(QStringLiteral("Help1"));
+  Help2 = Help1->addAction(QStringLiteral("Help"));
+  Help2->setObjectName(QStringLiteral("Help2"));
+  About1 = Help1->addAction(QStringLiteral("About"));
+  About1->setObjectName(QStringLiteral("About1"));
+
+  PopupMenu1 = new TPopupMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  show1 = PopupMenu1->addAction(QStringLiteral("show"));
+  show1->setObjectName(QStringLiteral("show1"));
+  exit2 = PopupMenu1->addAction(QStringLiteral("exit"));
+  exit2->setObjectName(QStringLiteral("exit2"));
+}
+
+void Tmain::createComponents() {
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setTimerType(Qt::PreciseTimer);
+  Timer1->setSingleShot(true);
+
+  KeyEmuTimer = new platform::QtStepTimer(this);
+  KeyEmuTimer->setObjectName(QStringLiteral("KeyEmuTimer"));
+  KeyEmuTimer->setEnabled(false);
+  KeyEmuTimer->setInterval(1);
+  stopCaption_ = std::make_unique<StopCaption>(StopBtn);
+  keyEmulator_ = std::make_unique<KeyEmulator>(services_.keyboard, services_.launcher, *KeyEmuTimer,
+                                               *stopCaption_, services_.boxes);
+
+  SaveDialog1 = new QFileDialog(this);
+  SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  OpenDialog1 = new QFileDialog(this);
+  OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+
+  IconTray1 = new TIconTray(this, services_.tray);
+  IconTray1->setObjectName(QStringLiteral("IconTray1"));
+  IconTray1->setGuard(&guard_);
+  try {
+    IconTray1->ReadState([this](TIconTray& tray) {
+      tray.setIcon(ProgramIcon());
+      tray.setLBtnPopupMenu(PopupMenu1);
+    });
+  } catch (const std::exception& e) {
+    // No tray: reported with FormCreate's own failure, and the program runs on.
+    loadFailure_ = e.what();
+  }
+}
+
+void Tmain::arrangeTabOrder() {
+  const QWidget* order[] = {Hour,      Minute,    Second,  Edit1,    HideBtn,  TestBtn,  StopBtn,
+                            TestBtn2,  ComboBox1, Editer,  ToolSave, ToolLoad, ToolMake, KeyBord,
+                            ComboBox2, SaveBtn,   LoadBtn, Button1,  Button2};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+  }
+}
+
+void Tmain::connectHandlers() {
+  connect(TestBtn, &QPushButton::clicked, this, guard_.wrap([this] { TestBtnClick(); }));
+  connect(TestBtn2, &QPushButton::clicked, this, guard_.wrap([this] { TestBtn2Click(); }));
+  connect(StopBtn, &QPushButton::clicked, this, guard_.wrap([this] { StopBtnClick(); }));
+  connect(HideBtn, &QPushButton::clicked, this, guard_.wrap([this] { HideBtnClick(); }));
+  connect(Hide1, &QAction::triggered, this, guard_.wrap([this] { Hide1Click(); }));
+  connect(Exit1, &QAction::triggered, this, guard_.wrap([this] { Exit1Click(); }));
+  connect(Help2, &QAction::triggered, this, guard_.wrap([this] { Help2Click(); }));
+  connect(About1, &QAction::triggered, this, guard_.wrap([this] { About1Click(); }));
+  connect(show1, &QAction::triggered, this, guard_.wrap([this] { show1Click(); }));
+  connect(exit2, &QAction::triggered, this, guard_.wrap([this] { exit2Click(); }));
+  connect(Timer1, &QTimer::timeout, this, guard_.wrap([this] { Timer1Timer(); }));
+  KeyEmuTimer->setHandler([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+}
+
+void Tmain::setBorderSingle() {
+  const bool visible = isVisible();
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  const int menuHeight = MainMenu1->heightForWidth(kMainClientWidth) > 0
+                             ? MainMenu1->heightForWidth(kMainClientWidth)
+                             : MainMenu1->sizeHint().height();
+  setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
+  // Changing the flags hides a shown window.
+  if (visible)
+    show();
+}
+
+void Tmain::FormCreate() {
+  std::string failure = loadFailure_;
+  loadFailure_.clear();
+  try {
+    IconTray1->setHint(AppTitle);
+  } catch (const std::exception& e) {
+    if (failure != e.what())
+      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+  }
+  setWindowTitle(Q(AppTitle));
+  keyEmulator_->keyBuf().Running = false;
+  armTimer1();
+  // Reported once the event loop runs, when every window of the program exists.
+  if (!failure.empty())
+    QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
+}
+
+void Tmain::armTimer1() {
+  Timer1->start(MsToNextTick(services_.clock.now()));
+}
+
+ReservedTime Tmain::reservedTime() const {
+  return {Selected(Hour), Selected(Minute), Selected(Second)};
+}
+
+void Tmain::Timer1Timer() {
+  armTimer1();
+  const LocalDateTime now = services_.clock.now();
+  Label2->setText(Q(ClockText(now)));
+  // The label sizes itself to its text, as labels do, but never below its place.
+  Label2->resize(std::max(40, Label2->sizeHint().width()), Label2->height());
+  const ReservedTime reserved = reservedTime();
+  for (const std::int64_t second : reservation_.secondsToCheck(now)) {
+    if (reserved.matches(second)) {
+      KeyEmu(S(Edit1->text()) + "#");
+      break;
+    }
+  }
+  retryTrayIcon();
+}
+
+void Tmain::retryTrayIcon() {
+  if (IconTray1->Registered() || !services_.tray.available())
+    return;
+  try {
+    IconTray1->UpdateIcon(true);
+  } catch (const std::exception& e) {
+    if (!trayRetryReported_) {
+      trayRetryReported_ = true;
+      guard_.report(e.what());
+    }
+  }
+}
+
+void Tmain::KeyEmu(const std::string& script) {
+  keyEmulator_->KeyEmu(script);
+}
+
+void Tmain::TestBtnClick() {
+  KeyEmu(S(Edit1->text()) + "#");
+}
+
+void Tmain::TestBtn2Click() {
+  KeyEmu(S(ComboBox1->currentText()) + "#");
+}
+
+void Tmain::StopBtnClick() {
+  keyEmulator_->StopBtnClick();
+}
+
+void Tmain::KeyEmuTimerTimer() {
+  keyEmulator_->KeyEmuTimerTimer();
+}
+
+void Tmain::HideBtnClick() {
+  // Without a tray icon a hidden window could not be brought back: it is only
+  // minimised and keeps its taskbar entry.
+  if (IconTray1->Registered()) {
+    hide();
+  } else {
+    showMinimized();
+  }
+}
+
+void Tmain::Hide1Click() {
+  HideBtnClick();
+}
+
+void Tmain::show1Click() {
+  if (isMinimized()) {
+    showNormal();
+  } else {
+    show();
+  }
+  QWidget* front = QApplication::activeModalWidget();
+  if (!front)
+    front = this;
+  if (front->isVisible() && front->isEnabled()) {
+    front->raise();
+    front->activateWindow();
+  }
+}
+
+void Tmain::Exit1Click() {
+  AppEnd();
+}
+
+void Tmain::exit2Click() {
+  AppEnd();
+}
+
+void Tmain::About1Click() {
+  services_.boxes.showMessage("バージョン情報", AppTitle + "\n" + AppVersion);
+}
+
+void Tmain::Help2Click() {
+  const std::string path = HelpDocumentPath(services_.programFolder);
+  // A document that cannot be found or opened is not reported.
+  if (!path.empty())
+    services_.launcher.start(path);
+}
+
+void Tmain::AppEnd() {
+  // Nothing stays pressed because of a script when the program ends.
+  KeyEmuTimer->setEnabled(false);
+  keyEmulator_->ReleaseHeldKeys();
+  services_.keyboard.flush();
+  services_.quit();
+}
+
+void Tmain::FormClose() {
+  AppEnd();
+}
+
+void Tmain::closeEvent(QCloseEvent* event) {
+  event->accept();
+  guard_.run([this] { FormClose(); });
+}
+
+}  // namespace tapwell::ui

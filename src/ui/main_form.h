@@ -1,0 +1,160 @@
+// Tmain: the main window with the clock, the reservation, the script box, the
+// Test, Stop and Hide controls, the menus and the tray icon.
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/stepper.h"
+#include "platform/keyboard.h"
+#include "platform/launcher.h"
+#include "platform/notification_area.h"
+#include "platform/qt/qt_step_timer.h"
+#include "ui/guard.h"
+#include "ui/icon_tray.h"
+#include "ui/popup_menu.h"
+#include "ui/reservation.h"
+
+class QCloseEvent;
+
+namespace tapwell::ui {
+
+// What the main window is given from outside.
+struct MainServices {
+  platform::Keyboard& keyboard;
+  platform::Launcher& launcher;
+  platform::NotificationArea& tray;
+  MessageBoxes& boxes;
+  ErrorReport& errors;
+  Clock& clock;
+  // Ends the application; the event loop's quit by default.
+  std::function<void()> quit;
+  // The folder of the program file, with its trailing "/"; the program's own
+  // folder by default.
+  std::string programFolder;
+};
+
+// The help document beside the program, or in the installed documentation folder
+// (<prefix>/share/doc/tapwell/ for a program in <prefix>/bin/); empty when there
+// is none.
+std::string HelpDocumentPath(const std::string& programFolder);
+
+inline constexpr int kMainClientWidth = 491;
+inline constexpr int kMainClientHeight = 104;
+
+class Tmain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Tmain(MainServices services, QWidget* parent = nullptr);
+  ~Tmain() override;
+
+  // The stepper's entry: the script must end with "#".
+  void KeyEmu(const std::string& script);
+
+  // Handlers.
+  void FormCreate();
+  void FormClose();
+  void Timer1Timer();
+  void TestBtnClick();
+  void TestBtn2Click();
+  void StopBtnClick();
+  void KeyEmuTimerTimer();
+  void HideBtnClick();
+  void Hide1Click();
+  void show1Click();
+  void Exit1Click();
+  void exit2Click();
+  void About1Click();
+  void Help2Click();
+  void AppEnd();
+
+  // The single fixed-size border with only the system menu and the close box.
+  void setBorderSingle();
+
+  // The reserved time as the three lists hold it.
+  ReservedTime reservedTime() const;
+
+  KeyEmulator& keyEmulator() { return *keyEmulator_; }
+  Guard& guard() { return guard_; }
+
+  // The client area, below the menu bar.
+  QWidget* client = nullptr;
+
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QComboBox* Hour = nullptr;
+  QLabel* Label4 = nullptr;
+  QComboBox* Minute = nullptr;
+  QLabel* Label5 = nullptr;
+  QComboBox* Second = nullptr;
+  QLabel* Label6 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* HideBtn = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* TestBtn = nullptr;
+  QPushButton* StopBtn = nullptr;
+  QPushButton* SaveBtn = nullptr;
+  QPushButton* LoadBtn = nullptr;
+  QPushButton* Button1 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QPushButton* TestBtn2 = nullptr;
+  QPushButton* Editer = nullptr;
+  QPushButton* ToolSave = nullptr;
+  QPushButton* ToolLoad = nullptr;
+  QPushButton* ToolMake = nullptr;
+  QPushButton* KeyBord = nullptr;
+  QComboBox* ComboBox2 = nullptr;
+
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* File1 = nullptr;
+  QAction* Hide1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* Help2 = nullptr;
+  QAction* About1 = nullptr;
+  TPopupMenu* PopupMenu1 = nullptr;
+  QAction* show1 = nullptr;
+  QAction* exit2 = nullptr;
+
+  QTimer* Timer1 = nullptr;
+  platform::QtStepTimer* KeyEmuTimer = nullptr;
+  TIconTray* IconTray1 = nullptr;
+  QFileDialog* SaveDialog1 = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class StopCaption;
+
+  void createControls();
+  void createMenus();
+  void createComponents();
+  void arrangeTabOrder();
+  void connectHandlers();
+  void armTimer1();
+  void retryTrayIcon();
+
+  MainServices services_;
+  Guard guard_;
+  std::unique_ptr<StopCaption> stopCaption_;
+  std::unique_ptr<KeyEmulator> keyEmulator_;
+  ReservationWindow reservation_;
+  // A refusal of the tray icon while the layout was loaded, reported by FormCreate.
+  std::string loadFailure_;
+  bool trayRetryReported_ = false;
+};
+
+}  // namespace tapwell::ui

@@ -1,0 +1,299 @@
+// Start-up: the splash's arithmetic and handovers, the windows and their order,
+// the version snapshot, the stored layouts of the other windows.
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/gui/application.h"
+#include "app/snapshot.h"
+#include "engine/product.h"
+#include "main_fixture.h"
+
+namespace tapwell::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SplashArithmetic, CentresWithIntegerHalving) {
+  EXPECT_EQ(SplashPosition(1024, 768, 367, 106), QPoint(329, 331));
+  EXPECT_EQ(SplashPosition(1280, 1024, 367, 106), QPoint(457, 459));
+  // Each term is halved on its own: 1025 / 2 - 367 / 2, not (1025 - 367) / 2.
+  EXPECT_EQ(SplashPosition(1025, 769, 367, 106), QPoint(329, 331));
+  EXPECT_EQ(CentredLeft(367, 91), 138);
+  EXPECT_EQ(CentredLeft(367, 284), 41);
+  EXPECT_EQ(CentredLeft(367, 61), 153);
+}
+
+class StartupTest : public ui::testing::MainFixture {
+ protected:
+  void SetUp() override {
+    MainFixture::SetUp();
+    AppTitle.clear();
+    AppVersion.clear();
+    savedRelease_ = ReleaseMode;
+  }
+  void TearDown() override { ReleaseMode = savedRelease_; }
+
+  ApplicationWindows& windows() {
+    if (!windows_) {
+      windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors,
+                                                                     clock, [this] { ++quits; },
+                                                                     programFolder, QSize(1024, 768)});
+    }
+    return *windows_;
+  }
+
+  std::unique_ptr<ApplicationWindows> windows_;
+  bool savedRelease_ = true;
+};
+
+TEST_F(StartupTest, WindowsAreCreatedInOrderAndOnlyTheSplashIsShown) {
+  ApplicationWindows& w = windows();
+  EXPECT_EQ(w.creationOrder(), (std::vector<std::string>{"startup", "main", "Log", "Tool", "Editer", "Tool2",
+                                                         "ToolAdd", "VKeyBord"}));
+  w.start();
+  EXPECT_TRUE(w.startup->isVisible());
+  for (QWidget* other :
+       std::initializer_list<QWidget*>{w.main.get(), w.Log.get(), w.Tool.get(), w.Editer.get(), w.Tool2.get(),
+                                       w.ToolAdd.get(), w.VKeyBord.get()}) {
+    EXPECT_FALSE(other->isVisible()) << other->objectName().toStdString();
+  }
+}
+
+TEST_F(StartupTest, SplashFillsTheProductStringsBeforeTheMainWindowReadsThem) {
+  ApplicationWindows& w = windows();
+  EXPECT_EQ(AppTitle, "Tapwell");
+  EXPECT_EQ(AppVersion.rfind("Version ", 0), 0u);
+  EXPECT_EQ(AppVersion, w.startup->VersionLabel->text().toStdString());
+  EXPECT_EQ(AppSince, "since 1999/11/23");
+  EXPECT_FALSE(AppCopyright.empty());
+  EXPECT_EQ(w.main->windowTitle().toStdString(), AppTitle);
+  EXPECT_EQ(area.icon()->szTip, "Tapwell");
+}
+
+TEST_F(StartupTest, SplashLayoutAndCentring) {
+  Tstartup& s = *windows().startup;
+  EXPECT_EQ(s.size(), QSize(367, 106));
+  EXPECT_TRUE(s.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(s.pos(), QPoint(329, 331));
+  EXPECT_EQ(s.TitleLabel->font().pixelSize(), 48);
+  EXPECT_FALSE(s.ReleaseCheck->isVisibleTo(&s));
+  EXPECT_EQ(s.ReleaseCheck->text(), "Release");
+  EXPECT_EQ(ReleaseMode, s.ReleaseCheck->isChecked());
+  EXPECT_EQ(s.Timer1->interval(), 2000);
+  EXPECT_TRUE(s.Timer1->isActive());
+  // Labels are sized to their text and centred; their tops stay.
+  const std::pair<QLabel*, int> tops[] = {
+      {s.TitleLabel, 8}, {s.VersionLabel, 56}, {s.CopyRightLabel, 72}, {s.SinceLabel, 88}};
+  for (const auto& [label, top] : tops) {
+    EXPECT_EQ(label->y(), top);
+    EXPECT_EQ(label->width(), label->sizeHint().width());
+    EXPECT_EQ(label->x(), 183 - label->width() / 2) << label->objectName().toStdString();
+  }
+}
+
+TEST_F(StartupTest, TimerHandoverInReleaseMode) {
+  ApplicationWindows& w = windows();
+  ReleaseMode = true;  // whatever the build's flag
+  w.start();
+  w.startup->Timer1Timer();
+  EXPECT_FALSE(w.startup->Timer1->isActive());
+  EXPECT_TRUE(w.main->isVisible());
+  EXPECT_FALSE(w.startup->isVisible());
+  EXPECT_FALSE(w.Log->isVisible());
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(w.main->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(w.main->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(w.main->minimumSize(), w.main->maximumSize());
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    path_ = fs::temp_directory_path() /
+            (std::string("tapwell_start_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  std::string folder() const { return path_.string() + "/"; }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+void Write(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
+  TempFolder dir;
+  Write(dir.path() / "tapwell", "program");
+  programFolder = dir.folder();
+  ApplicationWindows& w = windows();
+  ReleaseMode = false;
+  std::vector<std::string> order;
+  boxes.onShow = [&] {
+    order.push_back(std::string("box") + (w.Log->isVisible() ? "+log" : "") +
+                    (w.main->isVisible() ? "+main" : ""));
+  };
+  w.start();
+  w.startup->Timer1Timer();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].first, "自動バージョン管理");
+  EXPECT_EQ(boxes.shown[0].second, AppVersion + "を記録しました");
+  EXPECT_EQ(order, std::vector<std::string>{"box"});  // the snapshot comes before both windows
+  EXPECT_TRUE(fs::exists(dir.path() / AppVersion / "tapwell"));
+  EXPECT_TRUE(w.Log->isVisible());
+  EXPECT_TRUE(w.main->isVisible());
+  EXPECT_FALSE(w.startup->isVisible());
+}
+
+TEST_F(StartupTest, ClickOnTheSplashHandsOverAtOnceAndOnlyOnce) {
+  ApplicationWindows& w = windows();
+  ReleaseMode = false;
+  w.start();
+  QTest::mouseClick(w.startup.get(), Qt::LeftButton, {}, QPoint(5, 100));
+  EXPECT_TRUE(w.main->isVisible());
+  EXPECT_FALSE(w.startup->isVisible());
+  EXPECT_FALSE(w.startup->Timer1->isActive());
+  // No development actions on a click.
+  EXPECT_FALSE(w.Log->isVisible());
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(w.startup->handedOver());
+  // A late timer does nothing more.
+  w.main->hide();
+  w.startup->Timer1Timer();
+  EXPECT_FALSE(w.main->isVisible());
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(StartupTest, ClickOnALabelDoesNothing) {
+  ApplicationWindows& w = windows();
+  w.start();
+  for (QLabel* label :
+       {static_cast<QLabel*>(w.startup->TitleLabel), static_cast<QLabel*>(w.startup->VersionLabel),
+        static_cast<QLabel*>(w.startup->SinceLabel), static_cast<QLabel*>(w.startup->CopyRightLabel)}) {
+    QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(2, 2));
+  }
+  EXPECT_FALSE(w.main->isVisible());
+  EXPECT_TRUE(w.startup->isVisible());
+  EXPECT_TRUE(w.startup->Timer1->isActive());
+}
+
+TEST_F(StartupTest, TheTimerHandsOverAfterTwoSeconds) {
+  ApplicationWindows& w = windows();
+  w.start();
+  QTest::qWait(1500);
+  EXPECT_FALSE(w.main->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(w.main->isVisible(), 2000);
+  EXPECT_FALSE(w.startup->isVisible());
+}
+
+TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
+  area.isAvailable = false;
+  ApplicationWindows& w = windows();
+  w.start();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "Registration Error.");
+  w.startup->Timer1Timer();
+  EXPECT_TRUE(w.main->isVisible());
+  EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
+}
+
+TEST_F(StartupTest, ToolCarriesSixtySpeedButtons) {
+  TTool& t = *windows().Tool;
+  EXPECT_EQ(t.windowTitle(), "Tool");
+  ASSERT_EQ(TTool::Captions().size(), 60u);
+  EXPECT_STREQ(TTool::Captions()[0], "A");
+  EXPECT_STREQ(TTool::Captions()[25], "Z");
+  EXPECT_STREQ(TTool::Captions()[44], "Wait");
+  EXPECT_STREQ(TTool::Captions()[45], "0");
+  EXPECT_STREQ(TTool::Captions()[54], "9");
+  for (int i = 0; i < 60; ++i) {
+    const QToolButton* b = t.SpeedButtons[static_cast<std::size_t>(i)];
+    EXPECT_EQ(b->geometry(), QRect((i % 5) * 24, (i / 5) * 24, 25, 25));
+    EXPECT_EQ(b->text().toStdString(), TTool::Captions()[static_cast<std::size_t>(i)]);
+  }
+  // The last row still fits inside the window.
+  EXPECT_LE(11 * 24 + 25, t.height());
+}
+
+TEST_F(StartupTest, StoredLayoutsOfTheOtherWindows) {
+  ApplicationWindows& w = windows();
+  EXPECT_EQ(w.Log->windowTitle().toStdString(), "デバッグ情報");
+  EXPECT_EQ(w.Log->Memo2->toPlainText(), "Memo2");
+  EXPECT_EQ(w.Log->Log1->count(), 0);
+  EXPECT_EQ(w.Log->Log1->height(), w.Log->height());
+  EXPECT_NE(w.Log->updataLog->toPlainText().indexOf("2026/12/07"), -1);
+  EXPECT_EQ(w.Editer->windowTitle(), "Editer");
+  EXPECT_TRUE(w.Editer->children().isEmpty());
+  EXPECT_EQ(w.Tool2->windowTitle(), "Tool2");
+  EXPECT_EQ(w.Tool2->Memo1->geometry(), QRect(152, 0, 97, 329));
+  EXPECT_EQ(w.ToolAdd->Top->text(), "0");
+  EXPECT_EQ(w.ToolAdd->Height->text(), "20");
+  EXPECT_EQ(w.ToolAdd->Width->text(), "20");
+  EXPECT_EQ(w.ToolAdd->look->geometry(), QRect(8, 136, 75, 25));
+  EXPECT_EQ(w.ToolAdd->add->geometry(), QRect(88, 136, 75, 25));
+  EXPECT_FALSE(w.ToolAdd->Top->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(w.ToolAdd->Caption->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_FALSE(w.VKeyBord->Memo1->isVisibleTo(w.VKeyBord.get()));
+  EXPECT_EQ(w.VKeyBord->windowTitle(), "VKeyBord");
+  // Outer geometry before a frame is known: the standard sizeable frame.
+  EXPECT_EQ(w.Log->pos(), QPoint(206, 125));
+  EXPECT_EQ(w.Log->size(), QSize(539 - 8, 372 - 27));
+  EXPECT_EQ(w.ToolAdd->size(), QSize(178 - 8, 198 - 27));
+}
+
+TEST(VersionSnapshot, FirstStartCopiesTheFilesOfTheFolderOnly) {
+  const fs::path root = fs::temp_directory_path() / "tapwell_snapshot_first";
+  fs::remove_all(root);
+  Write(root / "tapwell", "program");
+  Write(root / "key.txt", "0010002000250075Enter\r\n");
+  Write(root / ".hidden", "h");
+  Write(root / "command" / "script.txt", "_a");
+  fake::RecordingMessageBoxes boxes;
+  EXPECT_TRUE(VersionSnapshot(root.string() + "/", "Version 1.2.3.4", boxes));
+  const fs::path target = root / "Version 1.2.3.4";
+  EXPECT_TRUE(fs::is_directory(target));
+  for (const char* name : {"tapwell", "key.txt", ".hidden"})
+    EXPECT_TRUE(fs::is_regular_file(target / name)) << name;
+  EXPECT_FALSE(fs::exists(target / "command"));
+  std::ifstream copied(target / "key.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), "0010002000250075Enter\r\n");
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0],
+            (std::pair<std::string, std::string>{"自動バージョン管理", "Version 1.2.3.4を記録しました"}));
+
+  // A second start of the same version: nothing.
+  Write(root / "new.txt", "n");
+  EXPECT_FALSE(VersionSnapshot(root.string() + "/", "Version 1.2.3.4", boxes));
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_FALSE(fs::exists(target / "new.txt"));
+  // The earlier snapshot is a folder: not copied into a later one.
+  EXPECT_TRUE(VersionSnapshot(root.string() + "/", "Version 1.2.3.5", boxes));
+  EXPECT_FALSE(fs::exists(root / "Version 1.2.3.5" / "Version 1.2.3.4"));
+  EXPECT_TRUE(fs::exists(root / "Version 1.2.3.5" / "new.txt"));
+  fs::remove_all(root);
+}
+
+TEST(VersionSnapshot, APlainFileNamedLikeTheSnapshotCounts) {
+  const fs::path root = fs::temp_directory_path() / "tapwell_snapshot_file";
+  fs::remove_all(root);
+  Write(root / "tapwell", "program");
+  Write(root / "Version 1.0.0.0", "not a folder");
+  fake::RecordingMessageBoxes boxes;
+  EXPECT_FALSE(VersionSnapshot(root.string() + "/", "Version 1.0.0.0", boxes));
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(fs::is_regular_file(root / "Version 1.0.0.0"));
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace tapwell::app
