@@ -170,25 +170,58 @@ X11Keyboard::Spare* X11Keyboard::spareFor(std::uint32_t keysym, bool acquire) {
 }
 
 void X11Keyboard::mapSpare(Spare& spare, std::uint32_t keysym) {
-  std::vector<KeySym> syms(static_cast<std::size_t>(perKeycode_), NoSymbol);
-  syms[0] = keysym;
-  XChangeKeyboardMapping(display_, spare.keycode, perKeycode_, syms.data(), 1);
+  queue_.push_back({Op::Type::Map, spare.keycode, false, keysym});
   spare.keysym = keysym;
 }
 
-void X11Keyboard::sendKey(std::uint8_t keycode, bool down) {
-  XTestFakeKeyEvent(display_, keycode, down ? True : False, CurrentTime);
+void X11Keyboard::queueKey(std::uint8_t keycode, bool down) {
+  queue_.push_back({Op::Type::Key, keycode, down, 0});
   down_[keycode] = down;
-  if (down) {
-    newlyDown_.push_back(keycode);
-  } else if (repeatOff_[keycode]) {
-    // The key is up: it repeats again as the user set it.
-    XKeyboardControl control{};
-    control.key = keycode;
-    control.auto_repeat_mode = AutoRepeatModeOn;
-    XChangeKeyboardControl(display_, KBKey | KBAutoRepeatMode, &control);
-    repeatOff_[keycode] = false;
+}
+
+void X11Keyboard::sendQueued() {
+  for (std::size_t i = 0; i < queue_.size(); ++i) {
+    const Op& op = queue_[i];
+    switch (op.type) {
+      case Op::Type::Map: {
+        std::vector<KeySym> syms(static_cast<std::size_t>(perKeycode_), NoSymbol);
+        syms[0] = op.keysym;
+        XChangeKeyboardMapping(display_, op.code, perKeycode_, syms.data(), 1);
+        break;
+      }
+      case Op::Type::Button:
+        XTestFakeButtonEvent(display_, op.code, op.down ? True : False, CurrentTime);
+        break;
+      case Op::Type::Key: {
+        const std::uint8_t kc = op.code;
+        if (op.down && userRepeat_[kc] && !repeatOff_[kc]) {
+          const bool releasedInStep = std::any_of(queue_.begin() + static_cast<std::ptrdiff_t>(i) + 1, queue_.end(),
+                                                  [kc](const Op& later) {
+                                                    return later.type == Op::Type::Key && later.code == kc &&
+                                                           !later.down;
+                                                  });
+          if (!releasedInStep) {
+            XKeyboardControl control{};
+            control.key = kc;
+            control.auto_repeat_mode = AutoRepeatModeOff;
+            XChangeKeyboardControl(display_, KBKey | KBAutoRepeatMode, &control);
+            repeatOff_[kc] = true;
+          }
+        }
+        XTestFakeKeyEvent(display_, kc, op.down ? True : False, CurrentTime);
+        if (!op.down && repeatOff_[kc]) {
+          // Released: the key repeats again as the user set it.
+          XKeyboardControl control{};
+          control.key = kc;
+          control.auto_repeat_mode = AutoRepeatModeOn;
+          XChangeKeyboardControl(display_, KBKey | KBAutoRepeatMode, &control);
+          repeatOff_[kc] = false;
+        }
+        break;
+      }
+    }
   }
+  queue_.clear();
 }
 
 void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
@@ -199,11 +232,11 @@ void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
     case KeyTarget::Kind::Nothing:
       return;
     case KeyTarget::Kind::Button:
-      XTestFakeButtonEvent(display_, target.button, down ? True : False, CurrentTime);
+      queue_.push_back({Op::Type::Button, static_cast<std::uint8_t>(target.button), down, 0});
       buttons_[target.button] = down;
       return;
     case KeyTarget::Kind::Keycode:
-      sendKey(target.keycode, down);
+      queueKey(target.keycode, down);
       return;
     case KeyTarget::Kind::Spare: {
       Spare* spare = spareFor(target.keysym, down);
@@ -212,7 +245,7 @@ void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
         return;
       }
       if (spare->keysym != target.keysym) mapSpare(*spare, target.keysym);
-      sendKey(spare->keycode, down);
+      queueKey(spare->keycode, down);
       spare->held = down;
       spare->lastUse = Clock::now();
       return;
@@ -221,23 +254,13 @@ void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
 }
 
 std::int16_t X11Keyboard::VkKeyScanA(char c) {
-  if (display_ != nullptr) processEvents();
+  // The keymap is read again at the end of a step when it has changed.
   return model_.vkKeyScan(c);
 }
 
 void X11Keyboard::flush() {
   if (display_ == nullptr) return;
-  // A key the script still holds after its step is held by ">": the server must
-  // not turn it into a stream of presses.
-  for (const std::uint8_t kc : newlyDown_) {
-    if (!down_[kc] || repeatOff_[kc] || !userRepeat_[kc]) continue;
-    XKeyboardControl control{};
-    control.key = kc;
-    control.auto_repeat_mode = AutoRepeatModeOff;
-    XChangeKeyboardControl(display_, KBKey | KBAutoRepeatMode, &control);
-    repeatOff_[kc] = true;
-  }
-  newlyDown_.clear();
+  sendQueued();
   XFlush(display_);
   processEvents();
 }
@@ -263,7 +286,10 @@ void X11Keyboard::dropIdleSpares() {
       next = std::min<Clock::duration>(next, kSpareHold - age);
     }
   }
-  if (dropped) XFlush(display_);
+  if (dropped) {
+    sendQueued();
+    XFlush(display_);
+  }
   if (next == Clock::duration::max() || QCoreApplication::instance() == nullptr) return;
   if (!spareTimer_) {
     spareTimer_ = std::make_unique<QTimer>();
@@ -280,13 +306,14 @@ void X11Keyboard::shutdown() {
   if (display_ == nullptr) return;
   spareTimer_.reset();
   for (int kc = 0; kc < 256; ++kc) {
-    if (down_[kc]) sendKey(static_cast<std::uint8_t>(kc), false);
+    if (down_[kc]) queueKey(static_cast<std::uint8_t>(kc), false);
   }
   for (unsigned b = 0; b < buttons_.size(); ++b) {
-    if (buttons_[b]) XTestFakeButtonEvent(display_, b, False, CurrentTime);
+    if (buttons_[b]) queue_.push_back({Op::Type::Button, static_cast<std::uint8_t>(b), false, 0});
     buttons_[b] = false;
   }
   for (Spare& s : pool_) s.held = false;
+  sendQueued();
   XSync(display_, False);
   // The last events on spare keycodes are looked up by their receivers after
   // they arrive: the symbols stay until then.
@@ -300,6 +327,7 @@ void X11Keyboard::shutdown() {
     if (s.keysym != 0) mapSpare(s, NoSymbol);
     s.keysym = 0;
   }
+  sendQueued();
   XSync(display_, False);
   XCloseDisplay(display_);
   display_ = nullptr;

@@ -63,7 +63,18 @@ class X11Keyboard final : public Keyboard {
   Spare* spareFor(std::uint32_t keysym, bool acquire);
   void mapSpare(Spare& spare, std::uint32_t keysym);
   void dropIdleSpares();
-  void sendKey(std::uint8_t keycode, bool down);
+  void queueKey(std::uint8_t keycode, bool down);
+  // Sends the events of the step. A key pressed and not released within the
+  // step is held: its auto-repeat goes off before its press, since the server
+  // decides at the press whether a key repeats.
+  void sendQueued();
+
+  struct Op {
+    enum class Type { Key, Button, Map } type;
+    std::uint8_t code;  // keycode, or button
+    bool down;
+    std::uint32_t keysym;  // Map: the new symbol (0 restores an empty key)
+  };
 
   _XDisplay* display_ = nullptr;
   KeymapModel model_;
@@ -72,7 +83,7 @@ class X11Keyboard final : public Keyboard {
   std::array<bool, 256> down_{};
   std::array<bool, 256> userRepeat_{};
   std::array<bool, 256> repeatOff_{};
-  std::vector<std::uint8_t> newlyDown_;
+  std::vector<Op> queue_;
   std::array<bool, 16> buttons_{};
   std::unique_ptr<QTimer> spareTimer_;
 };
