@@ -1,6 +1,7 @@
 #include "platform/x11/keymap_model.h"
 
 #include <X11/keysym.h>
+#include <linux/input-event-codes.h>
 
 #include <algorithm>
 
@@ -37,10 +38,10 @@ void KeymapModel::load(const CoreKeymap& keymap, KeyLayout layout, const std::ve
   for (int c = 0; c < 256; ++c) scans_[c] = computeScan(static_cast<unsigned char>(c));
 }
 
-std::uint8_t KeymapModel::find(std::uint32_t keysym, int level) const {
+std::uint8_t KeymapModel::find(std::uint32_t keysym, int level, int skip) const {
   if (keysym == 0) return 0;
   for (int kc = keymap_.minKeycode; kc <= keymap_.maxKeycode && kc < 256; ++kc) {
-    if (reserved_[kc]) continue;
+    if (reserved_[kc] || kc == skip) continue;
     if (keymap_.at(kc, level) == keysym) return static_cast<std::uint8_t>(kc);
   }
   return 0;
@@ -92,8 +93,17 @@ KeyTarget KeymapModel::computeTarget(std::uint8_t vk) const {
 }
 
 std::int16_t KeymapModel::scanKeysym(std::uint32_t keysym) const {
-  for (int level = 0; level < 2; ++level) {
-    const std::uint8_t kc = find(keysym, level);
+  // The extra key of 105-key keyboards (less and greater on pc105 us) is taken
+  // only when no key of the main block gives the symbol.
+  const std::uint8_t extra = static_cast<std::uint8_t>(KEY_102ND + kEvdevOffset);
+  for (int pass = 0; pass < 4; ++pass) {
+    const int level = pass % 2;
+    std::uint8_t kc = 0;
+    if (pass < 2) {
+      kc = find(keysym, level, extra);
+    } else if (!reserved_[extra] && keymap_.at(extra, level) == keysym) {
+      kc = extra;
+    }
     if (kc == 0) continue;
     std::uint8_t vk = table_.vkForKeycode(kc);
     // Letters follow the layout: the key that prints a carries the code of A.

@@ -55,8 +55,9 @@ class KeymapModel {
   std::vector<std::uint8_t> emptyKeycodes() const;
 
  private:
-  // The first keycode whose symbol at index `level` is keysym; 0 when none.
-  std::uint8_t find(std::uint32_t keysym, int level) const;
+  // The first keycode but `skip` whose symbol at index `level` is keysym; 0
+  // when none.
+  std::uint8_t find(std::uint32_t keysym, int level, int skip = -1) const;
   KeyTarget computeTarget(std::uint8_t vk) const;
   std::int16_t computeScan(unsigned char c) const;
   // VkKeyScanA of a keysym: the code in the low byte, 1 in the high byte when
