@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 // clang-format off
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 // clang-format on
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_support.h"
@@ -247,6 +249,79 @@ TEST(Run, SigtermDuringAHeldShiftLeavesNoKeyDown) {
 
 TEST(Run, SigintReleasesKeysSpareKeysAndButtons) {
   CheckSignalReleasesEverything(SIGINT, ">ctrl>kanji>ml!5", {"Control_L", "Kanji"});
+}
+
+}  // namespace
+
+namespace {
+
+// The Qt line edit: the text it shows after the script has pressed Enter.
+std::string TypeIntoLineEdit(const e2e::XServer& server, const std::string& script, int* code) {
+  auto edit = e2e::Child::Start({E2E_QT_RECEIVER}, server.env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
+  if (!edit || !edit->waitForLine([](const std::string& l) { return l == "ready"; }, 10000)) {
+    ADD_FAILURE() << "the line edit did not get the focus: " << (edit ? edit->errText() : "");
+    return {};
+  }
+  *code = RunTapwell(server, {"--run", script}).code;
+  std::string text;
+  edit->waitForLine(
+      [&](const std::string& l) {
+        if (l.rfind("text ", 0) != 0) return false;
+        text = l.substr(5);
+        return true;
+      },
+      10000);
+  edit->wait(5000);
+  return text;
+}
+
+TEST(LineEdit, TextShiftAndSpareKeysArriveInAQtClient) {
+  E2E_START_X(server);
+  int code = -1;
+  // The keypad digits and point go through spare keycodes on us, which Qt looks
+  // up after the event has arrived.
+  EXPECT_EQ(TypeIntoLineEdit(*server, "\"Hello, World 42\">shift_a_2<shift_num5_decimal_num0_f13_enter", &code),
+            "hello, world 42A@5.0");
+  EXPECT_EQ(code, 0);
+}
+
+TEST(LineEdit, JapaneseLayoutPunctuation) {
+  E2E_START_X(server);
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  int code = -1;
+  EXPECT_EQ(TypeIntoLineEdit(*server, "\"@[]:;^-\\\">shift_2_7<shift_enter", &code), "@[]:;^-\\\"'");
+  EXPECT_EQ(code, 0);
+}
+
+TEST(Keys, ASpareKeycodeKeepsItsSymbolWhileTheScriptRuns) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_kanji!0.4"}, server->env());
+  ASSERT_TRUE(child);
+  ASSERT_TRUE(receiver->waitFor("release Kanji ", 5000));
+  // Well over the hold time after the key's last use, the script still runs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  Display* display = XOpenDisplay(server->name().c_str());
+  ASSERT_NE(display, nullptr);
+  // The number of keycodes that carry Kanji.
+  auto kanjiKeycodes = [&] {
+    int minKc = 0;
+    int maxKc = 0;
+    XDisplayKeycodes(display, &minKc, &maxKc);
+    int per = 0;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+    int found = 0;
+    for (int kc = 0; kc <= maxKc - minKc; ++kc) {
+      found += std::find(syms + kc * per, syms + (kc + 1) * per, XK_Kanji) != syms + (kc + 1) * per;
+    }
+    XFree(syms);
+    return found;
+  };
+  EXPECT_EQ(kanjiKeycodes(), 1);
+  EXPECT_EQ(child->wait(5000), 0);
+  EXPECT_EQ(kanjiKeycodes(), 0);
+  XCloseDisplay(display);
+  receiver->finish();
 }
 
 }  // namespace
