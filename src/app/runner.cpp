@@ -7,12 +7,12 @@
 #include "store/textfile.h"
 
 #if TAPWELL_HAVE_X11
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "engine/product.h"
 #include "engine/simulation.h"
@@ -27,7 +27,8 @@ namespace tapwell::app {
 namespace {
 
 int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n" << "Try 'tapwell --help' for more information.\n";
+  err << "tapwell: " << problem << "\n"
+      << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
 
@@ -97,7 +98,8 @@ class RunSession : public platform::Keyboard,
 
  private:
   std::ostream& line() {
-    return err_ << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count() << ' ';
+    return err_ << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count()
+                << ' ';
   }
 
   platform::Keyboard& keyboard_;

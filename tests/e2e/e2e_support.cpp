@@ -40,7 +40,9 @@ bool InCi() {
   return ci != nullptr && std::string(ci) == "true";
 }
 
-std::string TapwellPath() { return TAPWELL_EXE; }
+std::string TapwellPath() {
+  return TAPWELL_EXE;
+}
 
 std::vector<std::string> Environment(const std::vector<std::string>& changes) {
   std::map<std::string, std::string> vars;
@@ -62,7 +64,8 @@ std::vector<std::string> Environment(const std::vector<std::string>& changes) {
   return out;
 }
 
-std::unique_ptr<Child> Child::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+std::unique_ptr<Child> Child::Start(const std::vector<std::string>& argv,
+                                    const std::vector<std::string>& env) {
   int out[2];
   int err[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return nullptr;
@@ -198,8 +201,9 @@ std::unique_ptr<XServer> XServer::Start(std::string& why) {
     return nullptr;
   }
   // The server picks a free display number itself and writes it to the pipe.
-  std::vector<std::string> args = {xvfb,        "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten",
-                                   "tcp",       "-screen",    "0",                    "640x480x24"};
+  std::vector<std::string> args = {xvfb,       "-displayfd", std::to_string(fds[1]),
+                                   "-noreset", "-nolisten",  "tcp",
+                                   "-screen",  "0",          "640x480x24"};
   std::vector<char*> a = Pointers(args);
   const pid_t pid = ::fork();
   if (pid == 0) {

@@ -17,7 +17,8 @@ std::vector<std::string> Environment(const std::vector<std::string>& changes);
 // A child process whose standard output and error are collected.
 class Child {
  public:
-  static std::unique_ptr<Child> Start(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+  static std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
+                                      const std::vector<std::string>& env);
   ~Child();
 
   // Reads output until a line satisfies pred or the time is up; true when found.
@@ -104,10 +105,10 @@ bool InCi();
 
 // Starts a private X server into `var`, or skips the test with the reason (fails
 // it when CI=true: continuous integration always has Xvfb).
-#define E2E_START_X(var)                                                   \
-  std::string var##_why;                                                   \
-  auto var = e2e::XServer::Start(var##_why);                               \
-  if (!var) {                                                              \
-    if (e2e::InCi()) FAIL() << "no X server under CI: " << var##_why;      \
-    GTEST_SKIP() << "no X server can be started: " << var##_why;           \
+#define E2E_START_X(var)                                              \
+  std::string var##_why;                                              \
+  auto var = e2e::XServer::Start(var##_why);                          \
+  if (!var) {                                                         \
+    if (e2e::InCi()) FAIL() << "no X server under CI: " << var##_why; \
+    GTEST_SKIP() << "no X server can be started: " << var##_why;      \
   }

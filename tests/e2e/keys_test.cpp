@@ -31,7 +31,9 @@ e2e::Result RunTapwell(const e2e::XServer& server, const Strings& args, int time
   return e2e::Run(argv, server.env(), timeoutMs);
 }
 
-Strings Stroke(const std::string& name) { return {"press " + name, "release " + name}; }
+Strings Stroke(const std::string& name) {
+  return {"press " + name, "release " + name};
+}
 
 Strings Join(std::initializer_list<Strings> parts) {
   Strings out;
@@ -39,9 +41,9 @@ Strings Join(std::initializer_list<Strings> parts) {
   return out;
 }
 
-#define E2E_START_RECEIVER(server, var)                                   \
-  std::string var##_why;                                            \
-  auto var = e2e::Receiver::Start(*server, var##_why);              \
+#define E2E_START_RECEIVER(server, var)                \
+  std::string var##_why;                               \
+  auto var = e2e::Receiver::Start(*server, var##_why); \
   ASSERT_TRUE(var) << var##_why;
 
 TEST(Keys, NamesStrokesPressesAndShiftOnUs) {
@@ -49,10 +51,19 @@ TEST(Keys, NamesStrokesPressesAndShiftOnUs) {
   E2E_START_RECEIVER(server, receiver);
   const e2e::Result r = RunTapwell(*server, {"--run", "_Enter_a_TAB_f5>shift_1_/<Shift_bs_Left_esc_ _Z"});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Names(receiver->finish()),
-            Join({Stroke("Return"), Stroke("a"), Stroke("Tab"), Stroke("F5"), {"press Shift_L"}, Stroke("exclam"),
-                  Stroke("question"), {"release Shift_L"}, Stroke("BackSpace"), Stroke("Left"), Stroke("Escape"),
-                  Stroke("space"), Stroke("z")}));
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("Return"),
+                                             Stroke("a"),
+                                             Stroke("Tab"),
+                                             Stroke("F5"),
+                                             {"press Shift_L"},
+                                             Stroke("exclam"),
+                                             Stroke("question"),
+                                             {"release Shift_L"},
+                                             Stroke("BackSpace"),
+                                             Stroke("Left"),
+                                             Stroke("Escape"),
+                                             Stroke("space"),
+                                             Stroke("z")}));
 }
 
 TEST(Keys, KeysMissingFromTheKeymapGoThroughSpareKeycodesAndAreRestored) {
@@ -81,7 +92,8 @@ TEST(Keys, KeysMissingFromTheKeymapGoThroughSpareKeycodesAndAreRestored) {
     E2E_START_RECEIVER(server, receiver);
     // Kanji, F13 and F24 are not in the us keymap; the keypad digits there give
     // KP_Insert and the like without Num Lock.
-    const e2e::Result r = RunTapwell(*server, {"--run", "_kanji_f13_F24_num0_num7_decimal_kanji>f13!0.2<f13"});
+    const e2e::Result r =
+        RunTapwell(*server, {"--run", "_kanji_f13_F24_num0_num7_decimal_kanji>f13!0.2<f13"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Names(receiver->finish()),
               Join({Stroke("Kanji"), Stroke("F13"), Stroke("F24"), Stroke("KP_0"), Stroke("KP_7"),
@@ -257,7 +269,8 @@ namespace {
 
 // The Qt line edit: the text it shows after the script has pressed Enter.
 std::string TypeIntoLineEdit(const e2e::XServer& server, const std::string& script, int* code) {
-  auto edit = e2e::Child::Start({E2E_QT_RECEIVER}, server.env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
+  auto edit =
+      e2e::Child::Start({E2E_QT_RECEIVER}, server.env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
   if (!edit || !edit->waitForLine([](const std::string& l) { return l == "ready"; }, 10000)) {
     ADD_FAILURE() << "the line edit did not get the focus: " << (edit ? edit->errText() : "");
     return {};
@@ -280,8 +293,9 @@ TEST(LineEdit, TextShiftAndSpareKeysArriveInAQtClient) {
   int code = -1;
   // The keypad digits and point go through spare keycodes on us, which Qt looks
   // up after the event has arrived.
-  EXPECT_EQ(TypeIntoLineEdit(*server, "\"Hello, World 42\">shift_a_2<shift_num5_decimal_num0_f13_enter", &code),
-            "hello, world 42A@5.0");
+  EXPECT_EQ(
+      TypeIntoLineEdit(*server, "\"Hello, World 42\">shift_a_2<shift_num5_decimal_num0_f13_enter", &code),
+      "hello, world 42A@5.0");
   EXPECT_EQ(code, 0);
 }
 

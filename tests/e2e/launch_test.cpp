@@ -62,9 +62,9 @@ TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
   const std::string script = "*mark-name*" + (dir / "tools" / "mark-path").string() +
                              "*mark-words one 'two three'  four**https://example.com/x*no such program*" +
                              (dir / "doc.txt").string() + "*" + (dir / "with blank" / "my tool").string();
-  const e2e::Result r =
-      e2e::Run({e2e::TapwellPath(), "--run", script},
-               server->env({"PATH=" + (dir / "bin").string() + ":/usr/bin:/bin", "MARK_DIR=" + dir.string()}));
+  const e2e::Result r = e2e::Run(
+      {e2e::TapwellPath(), "--run", script},
+      server->env({"PATH=" + (dir / "bin").string() + ":/usr/bin:/bin", "MARK_DIR=" + dir.string()}));
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("empty"), std::string::npos) << r.err;
 
@@ -96,7 +96,8 @@ TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::sort(opened.begin(), opened.end());
-  EXPECT_EQ(opened, (std::vector<std::string>{(dir / "doc.txt").string(), "https://example.com/x", "no such program"}));
+  EXPECT_EQ(opened, (std::vector<std::string>{(dir / "doc.txt").string(), "https://example.com/x",
+                                              "no such program"}));
   fs::remove_all(dir);
 }
 

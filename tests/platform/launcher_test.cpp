@@ -65,7 +65,9 @@ class Plans : public ::testing::Test {
   std::string pathList;
 };
 
-TEST_F(Plans, EmptyTokenStartsNothing) { EXPECT_EQ(plan("").kind, Kind::Nothing); }
+TEST_F(Plans, EmptyTokenStartsNothing) {
+  EXPECT_EQ(plan("").kind, Kind::Nothing);
+}
 
 TEST_F(Plans, AWholeTokenNamingAnExecutableIsSpawned) {
   EXPECT_EQ(plan("tool").kind, Kind::Spawn);
@@ -76,8 +78,9 @@ TEST_F(Plans, AWholeTokenNamingAnExecutableIsSpawned) {
 }
 
 TEST_F(Plans, FilesFoldersAndAddressesAreOpened) {
-  for (const std::string& token : {(dir.path / "doc.txt").string(), dir.path.string(), (bin / "plain").string(),
-                                  std::string("https://example.com/a b"), std::string("mailto:someone@example.com")}) {
+  for (const std::string& token :
+       {(dir.path / "doc.txt").string(), dir.path.string(), (bin / "plain").string(),
+        std::string("https://example.com/a b"), std::string("mailto:someone@example.com")}) {
     const LaunchPlan p = plan(token);
     EXPECT_EQ(p.kind, Kind::Open) << token;
     EXPECT_EQ(p.argv, Words{token}) << token;
@@ -96,7 +99,8 @@ TEST_F(Plans, WordsWhoseFirstNamesAnExecutableAreSplit) {
 }
 
 TEST_F(Plans, AnythingElseGoesToTheOpener) {
-  for (const std::string& token : std::vector<std::string>{"no such program", "nosuchprogram", "plain words here", "/nonexistent/tool x"}) {
+  for (const std::string& token : std::vector<std::string>{"no such program", "nosuchprogram",
+                                                           "plain words here", "/nonexistent/tool x"}) {
     const LaunchPlan p = plan(token);
     EXPECT_EQ(p.kind, Kind::Open) << token;
     EXPECT_EQ(p.argv, Words{token}) << token;
@@ -130,9 +134,10 @@ TEST(Spawn, DetachedWithNullInputTheSameEnvironmentAndNoZombie) {
   TempDir dir;
   const fs::path out = dir.path / "out";
   ::setenv("TAPWELL_LAUNCH_TEST", "inherited value", 1);
-  const std::string script = "{ readlink /proc/$$/fd/0; cut -d' ' -f6 /proc/$$/stat; pwd; "
-                             "echo \"$TAPWELL_LAUNCH_TEST\"; echo \"$1\"; } > '" +
-                             out.string() + ".tmp' && mv '" + out.string() + ".tmp' '" + out.string() + "'";
+  const std::string script =
+      "{ readlink /proc/$$/fd/0; cut -d' ' -f6 /proc/$$/stat; pwd; "
+      "echo \"$TAPWELL_LAUNCH_TEST\"; echo \"$1\"; } > '" +
+      out.string() + ".tmp' && mv '" + out.string() + ".tmp' '" + out.string() + "'";
   std::string error;
   const int pid = PosixLauncher::Spawn({"/bin/sh", "-c", script, "sh", "first argument"}, error);
   ASSERT_GT(pid, 0) << error;
@@ -160,7 +165,10 @@ TEST(Spawn, ExecFailuresComeBackWithTheReason) {
   std::string error;
   EXPECT_EQ(PosixLauncher::Spawn({(dir.path / "missing").string()}, error), -1);
   EXPECT_EQ(error, std::strerror(ENOENT));
-  MakeFile(dir.path / "garbage", "\x7f" "not a program\n", true);
+  MakeFile(dir.path / "garbage",
+           "\x7f"
+           "not a program\n",
+           true);
   error.clear();
   EXPECT_EQ(PosixLauncher::Spawn({(dir.path / "garbage").string()}, error), -1);
   EXPECT_EQ(error, std::strerror(ENOEXEC));
@@ -190,7 +198,10 @@ TEST_F(Starting, FailuresAreWrittenToTheErrorStream) {
   EXPECT_NE(err.str().find("'https://example.com'"), std::string::npos) << err.str();
   EXPECT_NE(err.str().find("xdg-open"), std::string::npos) << err.str();
 
-  MakeFile(dir.path / "broken", "\x7f" "not a program\n", true);
+  MakeFile(dir.path / "broken",
+           "\x7f"
+           "not a program\n",
+           true);
   err.str("");
   launcher.start("broken");
   EXPECT_NE(err.str().find("cannot start 'broken'"), std::string::npos) << err.str();
@@ -201,8 +212,8 @@ TEST_F(Starting, TheOpenerGetsTheWholeToken) {
   TempDir dir;
   const fs::path out = dir.path / "opened";
   MakeFile(dir.path / "xdg-open",
-           "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + out.string() + ".tmp' && mv '" + out.string() + ".tmp' '" +
-               out.string() + "'\n",
+           "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + out.string() + ".tmp' && mv '" + out.string() +
+               ".tmp' '" + out.string() + "'\n",
            true);
   ::setenv("PATH", (dir.path.string() + ":/usr/bin:/bin").c_str(), 1);
   std::ostringstream err;

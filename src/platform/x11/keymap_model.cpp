@@ -12,7 +12,9 @@ namespace {
 constexpr std::int16_t kShift = 0x100;
 constexpr std::int16_t kCtrl = 0x200;
 
-bool IsLetterKeysym(std::uint32_t keysym) { return keysym >= XK_a && keysym <= XK_z; }
+bool IsLetterKeysym(std::uint32_t keysym) {
+  return keysym >= XK_a && keysym <= XK_z;
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ bool CoreKeymap::empty(int keycode) const {
   return true;
 }
 
-void KeymapModel::load(const CoreKeymap& keymap, KeyLayout layout, const std::vector<std::uint8_t>& reserved) {
+void KeymapModel::load(const CoreKeymap& keymap, KeyLayout layout,
+                       const std::vector<std::uint8_t>& reserved) {
   keymap_ = keymap;
   table_ = VkLayoutTable(layout);
   reserved_.fill(false);
@@ -129,14 +132,22 @@ std::int16_t KeymapModel::computeScan(unsigned char c) const {
     return scan < 0 ? static_cast<std::int16_t>(-1) : static_cast<std::int16_t>((scan & 0xFF) | kCtrl);
   };
   switch (c) {
-    case '\t': return scanKeysym(XK_Tab);
-    case '\r': return scanKeysym(XK_Return);
-    case '\b': return scanKeysym(XK_BackSpace);
-    case '\n': return withCtrl(scanKeysym(XK_Return));
-    case 0x1B: return withCtrl(scanKeysym(XK_bracketleft));
-    case 0x1C: return withCtrl(scanKeysym(XK_backslash));
-    case 0x1D: return withCtrl(scanKeysym(XK_bracketright));
-    default: break;
+    case '\t':
+      return scanKeysym(XK_Tab);
+    case '\r':
+      return scanKeysym(XK_Return);
+    case '\b':
+      return scanKeysym(XK_BackSpace);
+    case '\n':
+      return withCtrl(scanKeysym(XK_Return));
+    case 0x1B:
+      return withCtrl(scanKeysym(XK_bracketleft));
+    case 0x1C:
+      return withCtrl(scanKeysym(XK_backslash));
+    case 0x1D:
+      return withCtrl(scanKeysym(XK_bracketright));
+    default:
+      break;
   }
   if (c >= 0x01 && c <= 0x1A) return withCtrl(scanKeysym(c - 1 + XK_a));
   return -1;

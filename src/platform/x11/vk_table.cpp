@@ -166,9 +166,9 @@ constexpr VkEntry kBase[] = {
 };
 
 constexpr EvdevOverride kJp[] = {
-    {KEY_EQUAL, 0xDE},      {KEY_LEFTBRACE, 0xC0}, {KEY_RIGHTBRACE, 0xDB},
-    {KEY_SEMICOLON, 0xBB},  {KEY_APOSTROPHE, 0xBA}, {KEY_BACKSLASH, 0xDD},
-    {KEY_GRAVE, 0xF3},      {KEY_RO, 0xE2},        {KEY_YEN, 0xDC},
+    {KEY_EQUAL, 0xDE},     {KEY_LEFTBRACE, 0xC0},  {KEY_RIGHTBRACE, 0xDB},
+    {KEY_SEMICOLON, 0xBB}, {KEY_APOSTROPHE, 0xBA}, {KEY_BACKSLASH, 0xDD},
+    {KEY_GRAVE, 0xF3},     {KEY_RO, 0xE2},         {KEY_YEN, 0xDC},
 };
 
 }  // namespace
@@ -178,9 +178,13 @@ KeyLayout LayoutFromXkbLayouts(std::string_view layouts) {
   return first == "jp" ? KeyLayout::Jp : KeyLayout::Us;
 }
 
-std::span<const VkEntry> BaseVkTable() { return kBase; }
+std::span<const VkEntry> BaseVkTable() {
+  return kBase;
+}
 
-std::span<const EvdevOverride> JpOverrides() { return kJp; }
+std::span<const EvdevOverride> JpOverrides() {
+  return kJp;
+}
 
 VkLayoutTable::VkLayoutTable(KeyLayout layout) : layout_(layout) {
   route_.fill(KeyRoute::Position);

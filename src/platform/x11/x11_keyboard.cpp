@@ -23,7 +23,9 @@ namespace {
 // the keymap lacks (the ten keypad digits) within the hold time.
 constexpr std::size_t kMaxSpares = 16;
 
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
 
 [[noreturn]] int ConnectionLost(Display*) {
   static const char kText[] = "tapwell: the connection to the X display was lost\n";
@@ -39,8 +41,8 @@ std::string XkbLayouts(Display* display) {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, DefaultRootWindow(display), names, 0, 1024, False, XA_STRING, &type, &format,
-                         &count, &after, &data) != Success ||
+  if (XGetWindowProperty(display, DefaultRootWindow(display), names, 0, 1024, False, XA_STRING, &type,
+                         &format, &count, &after, &data) != Success ||
       data == nullptr) {
     return {};
   }
@@ -104,20 +106,24 @@ X11Keyboard::X11Keyboard(Display* display) : display_(display) {
   reload();
 }
 
-X11Keyboard::~X11Keyboard() { shutdown(); }
+X11Keyboard::~X11Keyboard() {
+  shutdown();
+}
 
 void X11Keyboard::reload() {
   int minKeycode = 8;
   int maxKeycode = 255;
   XDisplayKeycodes(display_, &minKeycode, &maxKeycode);
   int per = 0;
-  KeySym* syms = XGetKeyboardMapping(display_, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &per);
+  KeySym* syms =
+      XGetKeyboardMapping(display_, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &per);
   CoreKeymap keymap;
   keymap.minKeycode = minKeycode;
   keymap.maxKeycode = maxKeycode;
   keymap.perKeycode = per;
   if (syms != nullptr) {
-    const std::size_t n = static_cast<std::size_t>(maxKeycode - minKeycode + 1) * static_cast<std::size_t>(per);
+    const std::size_t n =
+        static_cast<std::size_t>(maxKeycode - minKeycode + 1) * static_cast<std::size_t>(per);
     keymap.keysyms.reserve(n);
     for (std::size_t i = 0; i < n; ++i) keymap.keysyms.push_back(static_cast<std::uint32_t>(syms[i]));
     XFree(syms);
@@ -195,11 +201,10 @@ void X11Keyboard::sendQueued() {
       case Op::Type::Key: {
         const std::uint8_t kc = op.code;
         if (op.down && userRepeat_[kc] && !repeatOff_[kc]) {
-          const bool releasedInStep = std::any_of(queue_.begin() + static_cast<std::ptrdiff_t>(i) + 1, queue_.end(),
-                                                  [kc](const Op& later) {
-                                                    return later.type == Op::Type::Key && later.code == kc &&
-                                                           !later.down;
-                                                  });
+          const bool releasedInStep = std::any_of(
+              queue_.begin() + static_cast<std::ptrdiff_t>(i) + 1, queue_.end(), [kc](const Op& later) {
+                return later.type == Op::Type::Key && later.code == kc && !later.down;
+              });
           if (!releasedInStep) {
             XKeyboardControl control{};
             control.key = kc;

@@ -20,9 +20,10 @@ int main() {
   }
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
-  const Window window = XCreateSimpleWindow(display, root, 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
-                                            static_cast<unsigned>(DisplayHeight(display, screen)), 0,
-                                            BlackPixel(display, screen), WhitePixel(display, screen));
+  const Window window =
+      XCreateSimpleWindow(display, root, 0, 0, static_cast<unsigned>(DisplayWidth(display, screen)),
+                          static_cast<unsigned>(DisplayHeight(display, screen)), 0,
+                          BlackPixel(display, screen), WhitePixel(display, screen));
   XSelectInput(display, window,
                KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask |
                    FocusChangeMask);

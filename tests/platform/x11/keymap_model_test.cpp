@@ -72,13 +72,13 @@ void ExpectSpare(const KeymapModel& m, int vk, KeySym keysym) {
 }
 
 TEST_F(Keymaps, NamedKeysOnUs) {
-  ExpectKey(us, 13, 36);    // ENTER
-  ExpectKey(us, 16, 50);    // SHIFT
-  ExpectKey(us, 91, 133);   // WIN
-  ExpectKey(us, 21, 101);   // KANA: Hiragana_Katakana is in the us keymap
-  ExpectKey(us, 28, 100);   // CONV
-  ExpectKey(us, 144, 77);   // NUM
-  ExpectKey(us, 112, 67);   // F1
+  ExpectKey(us, 13, 36);   // ENTER
+  ExpectKey(us, 16, 50);   // SHIFT
+  ExpectKey(us, 91, 133);  // WIN
+  ExpectKey(us, 21, 101);  // KANA: Hiragana_Katakana is in the us keymap
+  ExpectKey(us, 28, 100);  // CONV
+  ExpectKey(us, 144, 77);  // NUM
+  ExpectKey(us, 112, 67);  // F1
   ExpectKey(us, 'A', 38);
   ExpectKey(us, '1', 10);
   // Missing from the us keymap: F13 there is XF86Tools.

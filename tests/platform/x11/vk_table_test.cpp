@@ -47,8 +47,10 @@ TEST_P(BothLayouts, EveryKeyNameReachesAKey) {
     EXPECT_TRUE(table.known(k.code)) << k.name;
     EXPECT_NE(table.keysymForVk(k.code), 0u) << k.name << " has no keysym";
   }
-  for (char c = 'A'; c <= 'Z'; ++c) EXPECT_EQ(table.routeForVk(static_cast<std::uint8_t>(c)), KeyRoute::Letter);
-  for (char c = '0'; c <= '9'; ++c) EXPECT_EQ(table.routeForVk(static_cast<std::uint8_t>(c)), KeyRoute::Letter);
+  for (char c = 'A'; c <= 'Z'; ++c)
+    EXPECT_EQ(table.routeForVk(static_cast<std::uint8_t>(c)), KeyRoute::Letter);
+  for (char c = '0'; c <= '9'; ++c)
+    EXPECT_EQ(table.routeForVk(static_cast<std::uint8_t>(c)), KeyRoute::Letter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, BothLayouts, ::testing::Values(KeyLayout::Us, KeyLayout::Jp));
@@ -57,8 +59,9 @@ TEST(VkTable, PunctuationCodesOfTheUsAndJpKeys) {
   // X keycode -> code, as Windows reports the keys at these positions.
   const std::map<int, int> us = {{20, 0xBD}, {21, 0xBB}, {34, 0xDB}, {35, 0xDD}, {47, 0xBA}, {48, 0xDE},
                                  {49, 0xC0}, {51, 0xDC}, {59, 0xBC}, {60, 0xBE}, {61, 0xBF}, {94, 0xE2}};
-  const std::map<int, int> jp = {{20, 0xBD}, {21, 0xDE}, {34, 0xC0}, {35, 0xDB}, {47, 0xBB}, {48, 0xBA}, {49, 0xF3},
-                                 {51, 0xDD}, {59, 0xBC}, {60, 0xBE}, {61, 0xBF}, {97, 0xE2}, {132, 0xDC}};
+  const std::map<int, int> jp = {{20, 0xBD}, {21, 0xDE}, {34, 0xC0}, {35, 0xDB}, {47, 0xBB},
+                                 {48, 0xBA}, {49, 0xF3}, {51, 0xDD}, {59, 0xBC}, {60, 0xBE},
+                                 {61, 0xBF}, {97, 0xE2}, {132, 0xDC}};
   const VkLayoutTable usTable(KeyLayout::Us);
   const VkLayoutTable jpTable(KeyLayout::Jp);
   for (const auto& [kc, vk] : us) EXPECT_EQ(usTable.vkForKeycode(static_cast<std::uint8_t>(kc)), vk) << kc;
