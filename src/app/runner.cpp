@@ -222,6 +222,10 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
     app.exit(128 + signo);
   });
 
+  // A display that goes away ends the run at once, even during a wait.
+  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
+  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+
   std::string text = script;
   text += '#';
   emulator.KeyEmu(std::move(text));

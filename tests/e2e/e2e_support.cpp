@@ -185,7 +185,7 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
   return r;
 }
 
-std::unique_ptr<XServer> XServer::Start(std::string& why) {
+std::unique_ptr<XServer> XServer::Start(std::string& why, const std::vector<std::string>& extraArgs) {
   const char* candidates[] = {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"};
   std::string xvfb;
   for (const char* c : candidates) {
@@ -204,6 +204,7 @@ std::unique_ptr<XServer> XServer::Start(std::string& why) {
   std::vector<std::string> args = {xvfb,       "-displayfd", std::to_string(fds[1]),
                                    "-noreset", "-nolisten",  "tcp",
                                    "-screen",  "0",          "640x480x24"};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> a = Pointers(args);
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -241,9 +242,14 @@ std::unique_ptr<XServer> XServer::Start(std::string& why) {
 }
 
 XServer::~XServer() {
+  kill();
+}
+
+void XServer::kill() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
 }
 

@@ -57,7 +57,7 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
 class XServer {
  public:
   // Nothing, with the reason in why, when no server can be started.
-  static std::unique_ptr<XServer> Start(std::string& why);
+  static std::unique_ptr<XServer> Start(std::string& why, const std::vector<std::string>& extraArgs = {});
   ~XServer();
 
   const std::string& name() const { return name_; }
@@ -65,6 +65,8 @@ class XServer {
   std::vector<std::string> env(std::vector<std::string> more = {}) const;
   // setxkbmap on this server; true on success.
   bool setLayout(const std::string& model, const std::string& layout);
+  // Ends the server now.
+  void kill();
 
  private:
   pid_t pid_ = -1;

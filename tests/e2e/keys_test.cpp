@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 // clang-format on
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -221,6 +222,44 @@ TEST(Run, NoDisplayIsExitCodeThree) {
   r = e2e::Run({e2e::TapwellPath(), "--run", "_a"}, e2e::Environment({"DISPLAY=:250"}));
   EXPECT_EQ(r.code, 3);
   EXPECT_NE(r.err.find(":250"), std::string::npos) << r.err;
+}
+
+TEST(Run, AServerWithoutXTestIsExitCodeThree) {
+  std::string why;
+  auto server = e2e::XServer::Start(why, {"-extension", "XTEST"});
+  if (!server) {
+    if (e2e::InCi()) FAIL() << why;
+    GTEST_SKIP() << why;
+  }
+  const e2e::Result r = RunTapwell(*server, {"--run", "_a"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("XTest"), std::string::npos) << r.err;
+}
+
+TEST(Run, ALostDisplayIsExitCodeThreeEvenDuringAWait) {
+  E2E_START_X(server);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_a!10_b"}, server->env());
+  ASSERT_TRUE(child);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  server->kill();
+  EXPECT_EQ(child->wait(5000), 3) << child->errText();
+  EXPECT_NE(child->errText().find("connection to the X display was lost"), std::string::npos)
+      << child->errText();
+}
+
+TEST(Run, RunFileTakesTheFirstLine) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  char pattern[] = "/tmp/tapwell-run-file-XXXXXX";
+  const int fd = ::mkstemp(pattern);
+  ASSERT_GE(fd, 0);
+  const std::string text = "_a\r\n_b\r\n";
+  ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(fd);
+  const e2e::Result r = RunTapwell(*server, {"--run-file", pattern});
+  ::unlink(pattern);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Names(receiver->finish()), Stroke("a"));
 }
 
 void CheckSignalReleasesEverything(int signo, const std::string& script, const Strings& pressed) {

@@ -155,6 +155,17 @@ void X11Keyboard::processEvents() {
   if (changed) reload();
 }
 
+int X11Keyboard::connectionFd() const {
+  return display_ != nullptr ? ConnectionNumber(display_) : -1;
+}
+
+void X11Keyboard::readEvents() {
+  if (display_ == nullptr) return;
+  // Reading finds a closed connection, which the connection-lost handler reports.
+  XEventsQueued(display_, QueuedAfterReading);
+  processEvents();
+}
+
 std::vector<std::uint8_t> X11Keyboard::spareKeycodes() const {
   std::vector<std::uint8_t> out;
   for (const Spare& s : pool_) out.push_back(s.keycode);

@@ -47,6 +47,11 @@ class X11Keyboard final : public Keyboard {
   // The spare keycodes in use by this keyboard.
   std::vector<std::uint8_t> spareKeycodes() const;
 
+  // The socket of the display connection: when it becomes readable, call
+  // readEvents(). A lost connection ends the program with exit code 3.
+  int connectionFd() const;
+  void readEvents();
+
  private:
   using Clock = std::chrono::steady_clock;
   struct Spare {
