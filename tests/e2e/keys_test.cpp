@@ -193,6 +193,18 @@ TEST(Keys, JapaneseLayoutKeysAndPunctuationByPosition) {
                   Stroke("backslash"), Stroke("1")}));
 }
 
+TEST(Keys, ALayoutChangeDuringARunIsFollowed) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_a!1\"@\"_kanji"}, server->env());
+  ASSERT_TRUE(child);
+  ASSERT_TRUE(receiver->waitFor("release a ", 5000));
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  EXPECT_EQ(child->wait(5000), 0) << child->errText();
+  // On jp "@" is a key of its own, unshifted.
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("a"), Stroke("at"), Stroke("Kanji")}));
+}
+
 TEST(Run, ExitCodesAndMessages) {
   E2E_START_X(server);
   e2e::Result r = RunTapwell(*server, {"--run", "hello"});

@@ -6,6 +6,7 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
 // clang-format on
 #include <unistd.h>
@@ -91,6 +92,17 @@ X11Keyboard::OpenResult X11Keyboard::Open() {
 X11Keyboard::X11Keyboard(Display* display) : display_(display) {
   // Our own events must not be grabbed away while the server is busy with others.
   XTestGrabControl(display_, True);
+  // A new layout (setxkbmap) arrives as an XKB event, not as a core one.
+  int opcode = 0;
+  int xkbError = 0;
+  int major = XkbMajorVersion;
+  int minor = XkbMinorVersion;
+  if (XkbQueryExtension(display_, &opcode, &xkbEventBase_, &xkbError, &major, &minor)) {
+    const unsigned long mask = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+    XkbSelectEvents(display_, XkbUseCoreKbd, mask, mask);
+  } else {
+    xkbEventBase_ = -1;
+  }
   XKeyboardState state{};
   XGetKeyboardControl(display_, &state);
   for (int kc = 0; kc < 256; ++kc) {
@@ -149,6 +161,8 @@ void X11Keyboard::processEvents() {
     XNextEvent(display_, &event);
     if (event.type == MappingNotify && event.xmapping.request != MappingPointer) {
       XRefreshKeyboardMapping(&event.xmapping);
+      changed = true;
+    } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
       changed = true;
     }
   }
@@ -240,8 +254,15 @@ void X11Keyboard::sendQueued() {
   queue_.clear();
 }
 
+void X11Keyboard::startOfStep() {
+  // A step starts with nothing queued: a keymap or layout changed since the last
+  // step is read before its first key.
+  if (queue_.empty() && XEventsQueued(display_, QueuedAfterReading) > 0) processEvents();
+}
+
 void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
   if (display_ == nullptr) return;
+  startOfStep();
   const bool down = direction == KeyDirection::Down;
   const KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
@@ -270,7 +291,7 @@ void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
 }
 
 std::int16_t X11Keyboard::VkKeyScanA(char c) {
-  // The keymap is read again at the end of a step when it has changed.
+  if (display_ != nullptr) startOfStep();
   return model_.vkKeyScan(c);
 }
 

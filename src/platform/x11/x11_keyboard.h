@@ -65,6 +65,7 @@ class X11Keyboard final : public Keyboard {
 
   void reload();
   void processEvents();
+  void startOfStep();
   Spare* spareFor(std::uint32_t keysym, bool acquire);
   void mapSpare(Spare& spare, std::uint32_t keysym);
   void dropIdleSpares();
@@ -84,6 +85,7 @@ class X11Keyboard final : public Keyboard {
   _XDisplay* display_ = nullptr;
   KeymapModel model_;
   int perKeycode_ = 1;
+  int xkbEventBase_ = -1;
   std::vector<Spare> pool_;
   std::array<bool, 256> down_{};
   std::array<bool, 256> userRepeat_{};
