@@ -90,7 +90,7 @@ X11Keyboard::OpenResult X11Keyboard::Open() {
 }
 
 X11Keyboard::X11Keyboard(Display* display) : display_(display) {
-  // Our own events must not be grabbed away while the server is busy with others.
+  // Our requests go on while another client grabs the server.
   XTestGrabControl(display_, True);
   // A new layout (setxkbmap) arrives as an XKB event, not as a core one.
   int opcode = 0;
