@@ -186,12 +186,16 @@ Result Run(const std::vector<std::string>& argv, const std::vector<std::string>&
 }
 
 std::unique_ptr<XServer> XServer::Start(std::string& why, const std::vector<std::string>& extraArgs) {
-  const char* candidates[] = {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"};
+  // TAPWELL_E2E_XVFB names another server program.
   std::string xvfb;
-  for (const char* c : candidates) {
-    if (::access(c, X_OK) == 0) xvfb = c;
+  if (const char* chosen = std::getenv("TAPWELL_E2E_XVFB")) {
+    xvfb = chosen;
+  } else {
+    for (const char* c : {"/usr/local/bin/Xvfb", "/usr/bin/Xvfb"}) {
+      if (::access(c, X_OK) == 0) xvfb = c;
+    }
   }
-  if (xvfb.empty()) {
+  if (xvfb.empty() || ::access(xvfb.c_str(), X_OK) != 0) {
     why = "Xvfb is not installed (Debian: xvfb)";
     return nullptr;
   }

@@ -41,6 +41,8 @@ class X11Keyboard final : public Keyboard {
   // Releases every key and mouse button still held, gives every key its own
   // auto-repeat setting back, and restores the spare keycodes once their
   // minimum time has passed. The connection is closed; nothing is sent after.
+  // Called by the destructor; call it before the Qt application object goes,
+  // since a timer drops spare keycodes after a script has ended.
   void shutdown();
 
   KeyLayout layout() const { return model_.layout(); }
