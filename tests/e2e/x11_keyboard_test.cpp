@@ -75,9 +75,12 @@ TEST_F(SpareKeys, ASpareSymbolStaysTheHoldTimeAfterTheScriptEnds) {
   OPEN_KEYBOARD(server, keyboard);
   stroke(keyboard, 25);  // KANJI
   keyboard.flush();
+  keyboard.sync();
   keyboard.scriptEnded();
+  keyboard.sync();
   EXPECT_EQ(carrying(XK_Kanji), 1) << "dropped before receivers could look the key up";
   runEventLoop(static_cast<int>(X11Keyboard::kSpareHold.count()) + 100);
+  keyboard.sync();
   EXPECT_EQ(carrying(XK_Kanji), 0) << "still mapped well after the hold time";
   keyboard.shutdown();
 }
@@ -88,6 +91,7 @@ TEST_F(SpareKeys, AFullPoolReusesItsLeastRecentlyUsedSlotButNotAHeldOne) {
   ASSERT_GE(pool, 8u);
   keyboard.keybd_event(25, KeyDirection::Down);  // held Kanji
   keyboard.flush();
+  keyboard.sync();
   // Keypad digits and F13 to F24: 22 more symbols the us keymap lacks
   // unshifted (the keypad digits are there with Num Lock).
   std::vector<std::pair<std::uint8_t, KeySym>> spares;
@@ -101,6 +105,7 @@ TEST_F(SpareKeys, AFullPoolReusesItsLeastRecentlyUsedSlotButNotAHeldOne) {
   }
   for (const auto& [vk, keysym] : spares) stroke(keyboard, vk);
   keyboard.flush();
+  keyboard.sync();
   EXPECT_EQ(carrying(XK_Kanji), 1) << "a held key lost its symbol";
   // The newest pool-1 symbols are on the other slots; older ones gave theirs up.
   const std::size_t kept = std::min(pool - 1, used.size());
@@ -109,6 +114,7 @@ TEST_F(SpareKeys, AFullPoolReusesItsLeastRecentlyUsedSlotButNotAHeldOne) {
   }
   keyboard.keybd_event(25, KeyDirection::Up);
   keyboard.flush();
+  keyboard.sync();
   char keys[32];
   XQueryKeymap(display, keys);
   for (char byte : keys) EXPECT_EQ(byte, 0);
@@ -127,6 +133,7 @@ TEST_F(SpareKeys, ShutdownReleasesHeldKeysAndButtonsAndRestoresAutoRepeat) {
   keyboard.keybd_event('A', KeyDirection::Down);
   keyboard.keybd_event(1, KeyDirection::Down);  // left button
   keyboard.flush();
+  keyboard.sync();
   XKeyboardState held{};
   XGetKeyboardControl(display, &held);
   EXPECT_NE(std::string(before.auto_repeats, 32), std::string(held.auto_repeats, 32))

@@ -302,6 +302,12 @@ void X11Keyboard::flush() {
   processEvents();
 }
 
+void X11Keyboard::sync() {
+  if (display_ == nullptr) return;
+  sendQueued();
+  XSync(display_, False);
+}
+
 void X11Keyboard::scriptEnded() {
   if (display_ == nullptr) return;
   dropIdleSpares();

@@ -45,6 +45,9 @@ class X11Keyboard final : public Keyboard {
   // since a timer drops spare keycodes after a script has ended.
   void shutdown();
 
+  // Waits until the server has carried out everything sent so far.
+  void sync();
+
   KeyLayout layout() const { return model_.layout(); }
   // The spare keycodes in use by this keyboard.
   std::vector<std::uint8_t> spareKeycodes() const;
