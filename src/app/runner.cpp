@@ -205,6 +205,13 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
       timer.setEnabled(false);
       app.exit(kExitScriptFailed);
       return;
+    } catch (const std::exception& e) {
+      // Nothing crosses the event loop: any other failure ends the run.
+      err << "tapwell: " << e.what() << '\n';
+      timer.setEnabled(false);
+      emulator.ReleaseHeldKeys();
+      app.exit(kExitScriptFailed);
+      return;
     }
     if (!emulator.keyBuf().Running) {
       timer.setEnabled(false);
