@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/runner.h"
 #include "app/version.h"
 #include "engine/errors.h"
 #include "engine/simulation.h"
@@ -66,6 +67,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
     }
     return DryRun(script, out);
   }
+  if (mode == "--run" || mode == "--run-file" || mode == "--trace") return RunCommand(args, err);
   return std::nullopt;
 }
 

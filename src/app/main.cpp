@@ -1,4 +1,5 @@
 // Program entry: the command-line modes, otherwise the user interface.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,10 @@
 #endif
 
 int main(int argc, char** argv) {
+  // A write past a file-size limit, or into a closed pipe, fails with an error
+  // that is reported, instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
     return *code;

@@ -1,14 +1,19 @@
 #include "app/gui/gui_main.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
-#include "app/backends.h"
 #include "app/cli.h"
 #include "app/gui/application.h"
+#include "app/signal_watcher.h"
+#include "engine/product.h"
+#include "platform/posix/launcher.h"
 #include "platform/qt/qt_notification_area.h"
+#include "platform/x11/x11_keyboard.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
 
@@ -31,23 +36,42 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 
-  std::string error;
-  std::unique_ptr<platform::Keyboard> keyboard = MakeKeyboard(error);
-  if (!keyboard) {
-    std::cerr << "tapwell: " << error << "\n";
+  auto opened = platform::x11::X11Keyboard::Open();
+  if (!opened.keyboard) {
+    // Without key injection the program cannot do its work: say why and end.
+    std::cerr << "tapwell: " << opened.error << "\n";
+    QMessageBox box(QMessageBox::Critical, "Tapwell", QString::fromStdString(opened.error), QMessageBox::Ok);
+    box.exec();
     return kExitNoDisplay;
   }
-  std::unique_ptr<platform::Launcher> launcher = MakeLauncher();
+  platform::x11::X11Keyboard& keyboard = *opened.keyboard;
+  platform::PosixLauncher launcher(std::cerr);
   platform::QtNotificationArea tray;
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
 
-  WindowServices services{*keyboard, *launcher, tray, boxes, errors, clock, {}, {}, {}, options.startHidden};
+  WindowServices services{keyboard, launcher, tray, boxes, errors, clock, {}, {}, {}, options.startHidden};
   ApplicationWindows windows(std::move(services));
   TaskbarExclusion exclusion([&windows] { return windows.main->IconTray1->Registered(); });
+
+  // A signal ends the program as Exit does: held keys go up first.
+  SignalWatcher signalWatcher([&](int signo) {
+    windows.main->keyEmulator().ReleaseHeldKeys();
+    keyboard.flush();
+    QApplication::exit(128 + signo);
+  });
+  // A display connection that goes away is noticed even while nothing is typed.
+  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
+  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+
   windows.start();
-  return app.exec();
+  const int code = app.exec();
+  // Whatever is still down goes up; the keymap and auto-repeat are restored while
+  // the application object still exists.
+  windows.main->keyEmulator().ReleaseHeldKeys();
+  keyboard.shutdown();
+  return code;
 }
 
 }  // namespace tapwell::app

@@ -1,0 +1,27 @@
+// Turns SIGINT, SIGTERM and SIGHUP into a call on the event loop, so that the
+// program releases every key it holds before it ends, whatever ends it.
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <functional>
+#include <memory>
+
+namespace tapwell::app {
+
+class SignalWatcher : public QObject {
+  Q_OBJECT
+ public:
+  // Installs the handlers; onSignal runs on the event loop with the signal number.
+  explicit SignalWatcher(std::function<void(int signo)> onSignal, QObject* parent = nullptr);
+  // Restores the handlers that were installed before.
+  ~SignalWatcher() override;
+
+  bool ok() const { return notifier_ != nullptr; }
+
+ private:
+  std::function<void(int)> onSignal_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace tapwell::app

@@ -1,0 +1,392 @@
+// Key events of the real program, as a receiving window sees them.
+// GoogleTest before Xlib: Xlib's macros (None, Bool) break its headers.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+// clang-format on
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using e2e::Names;
+using Strings = std::vector<std::string>;
+
+struct Session {
+  std::unique_ptr<e2e::XServer> server;
+  std::unique_ptr<e2e::Receiver> receiver;
+};
+
+e2e::Result RunTapwell(const e2e::XServer& server, const Strings& args, int timeoutMs = 20000) {
+  Strings argv = {e2e::TapwellPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return e2e::Run(argv, server.env(), timeoutMs);
+}
+
+Strings Stroke(const std::string& name) {
+  return {"press " + name, "release " + name};
+}
+
+Strings Join(std::initializer_list<Strings> parts) {
+  Strings out;
+  for (const Strings& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+#define E2E_START_RECEIVER(server, var)                \
+  std::string var##_why;                               \
+  auto var = e2e::Receiver::Start(*server, var##_why); \
+  ASSERT_TRUE(var) << var##_why;
+
+TEST(Keys, NamesStrokesPressesAndShiftOnUs) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  const e2e::Result r = RunTapwell(*server, {"--run", "_Enter_a_TAB_f5>shift_1_/<Shift_bs_Left_esc_ _Z"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("Return"),
+                                             Stroke("a"),
+                                             Stroke("Tab"),
+                                             Stroke("F5"),
+                                             {"press Shift_L"},
+                                             Stroke("exclam"),
+                                             Stroke("question"),
+                                             {"release Shift_L"},
+                                             Stroke("BackSpace"),
+                                             Stroke("Left"),
+                                             Stroke("Escape"),
+                                             Stroke("space"),
+                                             Stroke("z")}));
+}
+
+TEST(Keys, KeysMissingFromTheKeymapGoThroughSpareKeycodesAndAreRestored) {
+  E2E_START_X(server);
+  // The keymap and the auto-repeat settings before the run.
+  Display* display = XOpenDisplay(server->name().c_str());
+  ASSERT_NE(display, nullptr);
+  int minKc = 0;
+  int maxKc = 0;
+  XDisplayKeycodes(display, &minKc, &maxKc);
+  auto keymap = [&] {
+    int per = 0;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+    std::vector<KeySym> out(syms, syms + (maxKc - minKc + 1) * per);
+    XFree(syms);
+    return out;
+  };
+  auto repeats = [&] {
+    XKeyboardState state{};
+    XGetKeyboardControl(display, &state);
+    return std::vector<char>(state.auto_repeats, state.auto_repeats + 32);
+  };
+  const auto keymapBefore = keymap();
+  const auto repeatsBefore = repeats();
+  {
+    E2E_START_RECEIVER(server, receiver);
+    // Kanji, F13 and F24 are not in the us keymap; the keypad digits there give
+    // KP_Insert and the like without Num Lock.
+    const e2e::Result r =
+        RunTapwell(*server, {"--run", "_kanji_f13_F24_num0_num7_decimal_kanji>f13!0.2<f13"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Names(receiver->finish()),
+              Join({Stroke("Kanji"), Stroke("F13"), Stroke("F24"), Stroke("KP_0"), Stroke("KP_7"),
+                    Stroke("KP_Decimal"), Stroke("Kanji"), Stroke("F13")}));
+  }
+  EXPECT_EQ(keymap(), keymapBefore) << "a spare keycode kept its symbol after the program ended";
+  EXPECT_EQ(repeats(), repeatsBefore) << "a key's auto-repeat setting was not restored";
+  XCloseDisplay(display);
+}
+
+TEST(Keys, AHeldKeyArrivesAsOnePressAndOneRelease) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  // Held for longer than the server's auto-repeat delay.
+  const e2e::Result r = RunTapwell(*server, {"--run", ">a!1<a"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const auto events = receiver->finish();
+  ASSERT_EQ(Names(events), Stroke("a"));
+  EXPECT_GE(events[1].time - events[0].time, 950u);
+}
+
+TEST(Keys, LiteralsAreTypedUnshiftedAndWaitsTakeTheirTime) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  const e2e::Result r = RunTapwell(*server, {"--run", "\"Hi, #1!\"!0.3_x"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const auto events = receiver->finish();
+  ASSERT_EQ(Names(events), Join({Stroke("h"), Stroke("i"), Stroke("comma"), Stroke("space"), Stroke("3"),
+                                 Stroke("1"), Stroke("1"), Stroke("x")}));
+  const unsigned long gap = events[14].time - events[13].time;
+  EXPECT_GE(gap, 295u);
+  EXPECT_LT(gap, 1000u);
+}
+
+TEST(Keys, MouseButtonsPressTheButtonsTheCodesMean) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  const e2e::Result r = RunTapwell(*server, {"--run", "_ml_mm>mr<mr"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Names(receiver->finish()), (Strings{"button-press 1", "button-release 1", "button-press 3",
+                                                "button-release 3", "button-press 2", "button-release 2"}));
+}
+
+// Every printable character's key, pressed without Shift, gives the unshifted
+// symbol of the key that carries the character.
+void CheckRoundTrip(e2e::XServer& server) {
+  E2E_START_RECEIVER((&server), receiver);
+  std::string all;
+  for (char c = ' '; c <= '~'; ++c) {
+    if (c != '"') all += c;
+  }
+  const e2e::Result r = RunTapwell(server, {"--run", "\"" + all + "\""});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const auto events = receiver->finish();
+  ASSERT_EQ(events.size(), all.size() * 2);
+  Display* display = XOpenDisplay(server.name().c_str());
+  ASSERT_NE(display, nullptr);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const e2e::Event& press = events[2 * i];
+    const KeyCode kc = static_cast<KeyCode>(press.code);
+    int per = 0;
+    KeySym* syms = XGetKeyboardMapping(display, kc, 1, &per);
+    const KeySym wanted = static_cast<unsigned char>(all[i]);
+    const bool carries = per >= 2 && (syms[0] == wanted || syms[1] == wanted);
+    const char* unshifted = per >= 1 && syms[0] != NoSymbol ? XKeysymToString(syms[0]) : "";
+    EXPECT_TRUE(carries) << "'" << all[i] << "' pressed keycode " << press.code;
+    EXPECT_EQ(press.name, unshifted) << "'" << all[i] << "'";
+    EXPECT_EQ(events[2 * i + 1].kind, "release");
+    XFree(syms);
+  }
+  XCloseDisplay(display);
+}
+
+TEST(Keys, EveryPrintableCharacterRoundTripsOnUs) {
+  E2E_START_X(server);
+  CheckRoundTrip(*server);
+}
+
+TEST(Keys, EveryPrintableCharacterRoundTripsOnJp) {
+  E2E_START_X(server);
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  CheckRoundTrip(*server);
+}
+
+TEST(Keys, JapaneseLayoutKeysAndPunctuationByPosition) {
+  E2E_START_X(server);
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  E2E_START_RECEIVER(server, receiver);
+  // Kanji sits on Hankaku/Zenkaku only with Shift there: it needs a spare key.
+  // "@[:" are unshifted keys of their own on jp; "_" and "|" need Shift.
+  const e2e::Result r = RunTapwell(*server, {"--run", "_kanji_kana_conv\"@[:^_|\"_1"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Names(receiver->finish()),
+            Join({Stroke("Kanji"), Stroke("Hiragana_Katakana"), Stroke("Henkan_Mode"), Stroke("at"),
+                  Stroke("bracketleft"), Stroke("colon"), Stroke("asciicircum"), Stroke("backslash"),
+                  Stroke("backslash"), Stroke("1")}));
+}
+
+TEST(Keys, ALayoutChangeDuringARunIsFollowed) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_a!1\"@\"_kanji"}, server->env());
+  ASSERT_TRUE(child);
+  ASSERT_TRUE(receiver->waitFor("release a ", 5000));
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  EXPECT_EQ(child->wait(5000), 0) << child->errText();
+  // On jp "@" is a key of its own, unshifted.
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("a"), Stroke("at"), Stroke("Kanji")}));
+}
+
+TEST(Run, ExitCodesAndMessages) {
+  E2E_START_X(server);
+  e2e::Result r = RunTapwell(*server, {"--run", "hello"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Tapwell:エラー: コマンドエラー [h]"), std::string::npos) << r.err;
+  r = RunTapwell(*server, {"--run", "_a!1x_b"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("'x' は整数ではありません"), std::string::npos) << r.err;
+  r = RunTapwell(*server, {"--run"});
+  EXPECT_EQ(r.code, 2);
+  r = RunTapwell(*server, {"--trace"});
+  EXPECT_EQ(r.code, 2);
+  r = RunTapwell(*server, {"--run-file", "/nonexistent/script.txt"});
+  EXPECT_EQ(r.code, 2);
+  r = RunTapwell(*server, {"--trace", "--run", "_a!0.05\"b\""});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find(" down 65\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" wait 50\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" end\n"), std::string::npos) << r.err;
+}
+
+TEST(Run, NoDisplayIsExitCodeThree) {
+  // Needs no server: there is none to connect to.
+  e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", "_a"}, e2e::Environment({"DISPLAY"}));
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("X11"), std::string::npos) << r.err;
+  r = e2e::Run({e2e::TapwellPath(), "--run", "_a"}, e2e::Environment({"DISPLAY=:250"}));
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find(":250"), std::string::npos) << r.err;
+}
+
+TEST(Run, AServerWithoutXTestIsExitCodeThree) {
+  std::string why;
+  auto server = e2e::XServer::Start(why, {"-extension", "XTEST"});
+  if (!server) {
+    if (e2e::InCi()) FAIL() << why;
+    GTEST_SKIP() << why;
+  }
+  const e2e::Result r = RunTapwell(*server, {"--run", "_a"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("XTest"), std::string::npos) << r.err;
+}
+
+TEST(Run, ALostDisplayIsExitCodeThreeEvenDuringAWait) {
+  E2E_START_X(server);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_a!10_b"}, server->env());
+  ASSERT_TRUE(child);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  server->kill();
+  EXPECT_EQ(child->wait(5000), 3) << child->errText();
+  EXPECT_NE(child->errText().find("connection to the X display was lost"), std::string::npos)
+      << child->errText();
+}
+
+TEST(Run, RunFileTakesTheFirstLine) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  char pattern[] = "/tmp/tapwell-run-file-XXXXXX";
+  const int fd = ::mkstemp(pattern);
+  ASSERT_GE(fd, 0);
+  const std::string text = "_a\r\n_b\r\n";
+  ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(fd);
+  const e2e::Result r = RunTapwell(*server, {"--run-file", pattern});
+  ::unlink(pattern);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Names(receiver->finish()), Stroke("a"));
+}
+
+void CheckSignalReleasesEverything(int signo, const std::string& script, const Strings& pressed) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", script}, server->env());
+  ASSERT_TRUE(child);
+  for (const std::string& name : pressed) ASSERT_TRUE(receiver->waitFor("press " + name + " ", 5000)) << name;
+  const auto sent = std::chrono::steady_clock::now();
+  child->signal(signo);
+  EXPECT_EQ(child->wait(5000), 128 + signo) << child->errText();
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+  Display* display = XOpenDisplay(server->name().c_str());
+  ASSERT_NE(display, nullptr);
+  char keys[32];
+  XQueryKeymap(display, keys);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(keys[i], 0) << "a key is still down in byte " << i;
+  Window root;
+  Window childWindow;
+  int rx;
+  int ry;
+  int wx;
+  int wy;
+  unsigned mask = 0;
+  XQueryPointer(display, DefaultRootWindow(display), &root, &childWindow, &rx, &ry, &wx, &wy, &mask);
+  EXPECT_EQ(mask & (Button1Mask | Button2Mask | Button3Mask), 0u) << "a mouse button is still down";
+  XCloseDisplay(display);
+  const auto names = Names(receiver->finish());
+  for (const std::string& name : pressed) {
+    EXPECT_EQ(std::count(names.begin(), names.end(), "press " + name), 1) << name;
+    EXPECT_EQ(std::count(names.begin(), names.end(), "release " + name), 1) << name;
+  }
+}
+
+TEST(Run, SigtermDuringAHeldShiftLeavesNoKeyDown) {
+  CheckSignalReleasesEverything(SIGTERM, ">shift!5", {"Shift_L"});
+}
+
+TEST(Run, SigintReleasesKeysSpareKeysAndButtons) {
+  CheckSignalReleasesEverything(SIGINT, ">ctrl>kanji>ml!5", {"Control_L", "Kanji"});
+}
+
+}  // namespace
+
+namespace {
+
+// The Qt line edit: the text it shows after the script has pressed Enter.
+std::string TypeIntoLineEdit(const e2e::XServer& server, const std::string& script, int* code) {
+  auto edit =
+      e2e::Child::Start({E2E_QT_RECEIVER}, server.env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
+  if (!edit || !edit->waitForLine([](const std::string& l) { return l == "ready"; }, 10000)) {
+    ADD_FAILURE() << "the line edit did not get the focus: " << (edit ? edit->errText() : "");
+    return {};
+  }
+  *code = RunTapwell(server, {"--run", script}).code;
+  std::string text;
+  edit->waitForLine(
+      [&](const std::string& l) {
+        if (l.rfind("text ", 0) != 0) return false;
+        text = l.substr(5);
+        return true;
+      },
+      10000);
+  edit->wait(5000);
+  return text;
+}
+
+TEST(LineEdit, TextShiftAndSpareKeysArriveInAQtClient) {
+  E2E_START_X(server);
+  int code = -1;
+  // The keypad digits and point go through spare keycodes on us, which Qt looks
+  // up after the event has arrived.
+  EXPECT_EQ(
+      TypeIntoLineEdit(*server, "\"Hello, World 42\">shift_a_2<shift_num5_decimal_num0_f13_enter", &code),
+      "hello, world 42A@5.0");
+  EXPECT_EQ(code, 0);
+}
+
+TEST(LineEdit, JapaneseLayoutPunctuation) {
+  E2E_START_X(server);
+  ASSERT_TRUE(server->setLayout("jp106", "jp"));
+  int code = -1;
+  EXPECT_EQ(TypeIntoLineEdit(*server, "\"@[]:;^-\\\">shift_2_7<shift_enter", &code), "@[]:;^-\\\"'");
+  EXPECT_EQ(code, 0);
+}
+
+TEST(Keys, ASpareKeycodeKeepsItsSymbolWhileTheScriptRuns) {
+  E2E_START_X(server);
+  E2E_START_RECEIVER(server, receiver);
+  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", "_kanji!0.4"}, server->env());
+  ASSERT_TRUE(child);
+  ASSERT_TRUE(receiver->waitFor("release Kanji ", 5000));
+  // Well over the hold time after the key's last use, the script still runs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  Display* display = XOpenDisplay(server->name().c_str());
+  ASSERT_NE(display, nullptr);
+  // The number of keycodes that carry Kanji.
+  auto kanjiKeycodes = [&] {
+    int minKc = 0;
+    int maxKc = 0;
+    XDisplayKeycodes(display, &minKc, &maxKc);
+    int per = 0;
+    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+    int found = 0;
+    for (int kc = 0; kc <= maxKc - minKc; ++kc) {
+      found += std::find(syms + kc * per, syms + (kc + 1) * per, XK_Kanji) != syms + (kc + 1) * per;
+    }
+    XFree(syms);
+    return found;
+  };
+  EXPECT_EQ(kanjiKeycodes(), 1);
+  EXPECT_EQ(child->wait(5000), 0);
+  EXPECT_EQ(kanjiKeycodes(), 0);
+  XCloseDisplay(display);
+  receiver->finish();
+}
+
+}  // namespace
