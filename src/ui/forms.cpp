@@ -59,8 +59,8 @@ void TForm::setOuterSize(int width, int height) {
   const QRect inside = geometry();
   QMargins margins = borderless_ ? QMargins() : kStandardFrame;
   if (frame != inside) {
-    margins = QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
-                       frame.bottom() - inside.bottom());
+    margins = QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
+                       frame.right() - inside.right(), frame.bottom() - inside.bottom());
     outer_.reset();
   }
   resize(width - margins.left() - margins.right(), height - margins.top() - margins.bottom());

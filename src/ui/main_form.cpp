@@ -75,7 +75,9 @@ class ComboTimeList : public store::TimeList {
  public:
   explicit ComboTimeList(QComboBox* box) : box_(box) {}
   int selection() const override { return box_->currentIndex(); }
-  std::string text() const override { return box_->currentIndex() < 0 ? std::string() : S(box_->currentText()); }
+  std::string text() const override {
+    return box_->currentIndex() < 0 ? std::string() : S(box_->currentText());
+  }
   void setSelection(int index) override { box_->setCurrentIndex(index); }
 
  private:
@@ -507,7 +509,8 @@ void Tmain::Button1Click() {
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
-  const std::optional<std::string> script = store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
+  const std::optional<std::string> script =
+      store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
   if (script)
     Edit1->setText(Q(*script));
 }

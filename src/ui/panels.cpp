@@ -88,7 +88,8 @@ QPushButton* TButtonPanel::MakeBtn(const std::string& record) {
     }
   });
   // 5. The click handler.
-  connect(button, &QPushButton::clicked, this, [this, button] { RunGuarded(guard_, [&] { BtnClick(button); }); });
+  connect(button, &QPushButton::clicked, this,
+          [this, button] { RunGuarded(guard_, [&] { BtnClick(button); }); });
   return button;
 }
 

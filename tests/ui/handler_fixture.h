@@ -47,9 +47,8 @@ class HandlerFixture : public MainFixture {
   void SetUp() override {
     MainFixture::SetUp();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = std::filesystem::temp_directory_path() /
-           ("tapwell_ui_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-            std::to_string(::getpid()));
+    root = std::filesystem::temp_directory_path() / ("tapwell_ui_" + std::string(info->test_suite_name()) +
+                                                     "_" + info->name() + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root / "command");
     programFolder = root.string() + "/";

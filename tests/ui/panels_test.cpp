@@ -130,7 +130,8 @@ TEST_F(Panels, FieldsTakeTheStandardConversionAndAFailingFieldLeavesAHalfMadeBut
 
 TEST_F(Panels, ClosingThePanelsOnlyHidesThem) {
   windows();
-  for (TButtonPanel* panel : {static_cast<TButtonPanel*>(tool2.get()), static_cast<TButtonPanel*>(vkeybord.get())}) {
+  for (TButtonPanel* panel :
+       {static_cast<TButtonPanel*>(tool2.get()), static_cast<TButtonPanel*>(vkeybord.get())}) {
     QPointer<TButtonPanel> alive(panel);
     panel->MakeBtn("0010002000250075Enter");
     panel->show();
@@ -306,8 +307,7 @@ TEST_F(Panels, EditerShowsThePanelAndToolMakeTheEditorToo) {
 // The outer size of a window: its frame when one is known, else the standard
 // sizeable frame around the inside.
 QSize OuterSize(const QWidget& w) {
-  if (w.frameGeometry() != w.geometry())
-    return w.frameGeometry().size();
+  if (w.frameGeometry() != w.geometry()) return w.frameGeometry().size();
   return w.size().grownBy(TForm::kStandardFrame);
 }
 

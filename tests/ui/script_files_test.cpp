@@ -21,7 +21,8 @@ TEST_F(ScriptFilesUi, DialogsListEveryFileAddNoExtensionAndTheSaveDialogAsksBefo
   Tmain& m = windows();
   for (QFileDialog* d : {m.SaveDialog1, m.OpenDialog1}) {
     EXPECT_TRUE(d->defaultSuffix().isEmpty());
-    EXPECT_TRUE(d->nameFilters().isEmpty() || d->nameFilters() == QStringList{QStringLiteral("All Files (*)")})
+    EXPECT_TRUE(d->nameFilters().isEmpty() ||
+                d->nameFilters() == QStringList{QStringLiteral("All Files (*)")})
         << d->nameFilters().join(';').toStdString();
     // A name of a file that does not exist is accepted (and reported when it cannot be opened).
     EXPECT_EQ(d->fileMode(), QFileDialog::AnyFile);
@@ -56,7 +57,9 @@ TEST_F(ScriptFilesUi, InitialFolderIsSetBeforeEveryUseAndTheLastNameIsOfferedAga
   Tmain& m = windows();
   fs::create_directories(root / "elsewhere");
   // The user wanders off to another folder and cancels.
-  dialogs.whileOpen = [this](QFileDialog& d) { d.setDirectory(QString::fromStdString((root / "elsewhere").string())); };
+  dialogs.whileOpen = [this](QFileDialog& d) {
+    d.setDirectory(QString::fromStdString((root / "elsewhere").string()));
+  };
   m.SaveBtn->click();
   m.LoadBtn->click();
   dialogs.whileOpen = nullptr;
@@ -118,9 +121,9 @@ TEST_F(ScriptFilesUi, LoadTakesTheFirstLineWithItsJapaneseFromShiftJisOrUtf8) {
 
 TEST_F(ScriptFilesUi, AnyScriptSurvivesSaveAndLoadThroughTheWindow) {
   Tmain& m = windows();
-  const std::vector<QString> scripts = {
-      QStringLiteral("  \"a#b;c=d\"\\\\x\\  "), QStringLiteral("*メモ帳!1\"日本語\"_enter#"),
-      QString(20000, QLatin1Char('x')) + QStringLiteral("_a")};
+  const std::vector<QString> scripts = {QStringLiteral("  \"a#b;c=d\"\\\\x\\  "),
+                                        QStringLiteral("*メモ帳!1\"日本語\"_enter#"),
+                                        QString(20000, QLatin1Char('x')) + QStringLiteral("_a")};
   for (const QString& script : scripts) {
     const fs::path file = root / "command" / "roundtrip";
     dialogs.answers = {file.string(), file.string()};
@@ -300,7 +303,8 @@ TEST_F(ScriptFilesUi, ShortcutStoreErrorsAreReported) {
   Select(m.Second, 0);
   m.Button1->click();
   EXPECT_NE(onlyError().find("data1"), std::string::npos) << onlyError();
-  EXPECT_EQ(store.stored("Software\\qorvex\\Tapwell", "data", "time1"), std::optional<std::string>("8:00:00"));
+  EXPECT_EQ(store.stored("Software\\qorvex\\Tapwell", "data", "time1"),
+            std::optional<std::string>("8:00:00"));
 }
 
 TEST_F(ScriptFilesUi, ShortcutInARealIniFileReadableByItsOwnerOnly) {
@@ -308,7 +312,8 @@ TEST_F(ScriptFilesUi, ShortcutInARealIniFileReadableByItsOwnerOnly) {
   platform::QtIniStore ini(config.string());
   settings = &ini;
   Tmain& m = windows();
-  const QString script = QStringLiteral("  \"a#b;c=d, e\"\\_enter ！日本語 ") + QString(5000, QLatin1Char('y'));
+  const QString script =
+      QStringLiteral("  \"a#b;c=d, e\"\\_enter ！日本語 ") + QString(5000, QLatin1Char('y'));
   Select(m.Hour, 7);
   Select(m.Minute, 5);
   Select(m.Second, 0);
