@@ -54,6 +54,24 @@ void TForm::setOuterGeometry(int left, int top, int width, int height) {
   resize(width - frame.left() - frame.right(), height - frame.top() - frame.bottom());
 }
 
+void TForm::setOuterSize(int width, int height) {
+  const QRect frame = frameGeometry();
+  const QRect inside = geometry();
+  QMargins margins = borderless_ ? QMargins() : kStandardFrame;
+  if (frame != inside) {
+    margins = QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
+                       frame.right() - inside.right(), frame.bottom() - inside.bottom());
+    outer_.reset();
+  }
+  resize(width - margins.left() - margins.right(), height - margins.top() - margins.bottom());
+  if (frame == inside && !borderless_) {
+    // The frame is not known yet: corrected to the real one once it is.
+    outer_ = QRect(frame.topLeft(), QSize(width, height));
+    if (isVisible())
+      QTimer::singleShot(0, this, [this] { fitFrame(); });
+  }
+}
+
 void TForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (outer_ && !borderless_)

@@ -32,6 +32,8 @@ class TForm : public QWidget {
 
   // Places the window with its frame at (left, top) and its frame's size.
   void setOuterGeometry(int left, int top, int width, int height);
+  // Gives the window, frame included, this size, keeping its place.
+  void setOuterSize(int width, int height);
   // The frame of a window without border is its inside.
   void setBorderless(bool borderless);
 

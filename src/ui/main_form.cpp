@@ -11,6 +11,10 @@
 
 #include "engine/errors.h"
 #include "engine/product.h"
+#include "platform/qt/qt_ini_store.h"
+#include "store/layout_file.h"
+#include "store/script_file.h"
+#include "store/shortcut.h"
 #include "ui/forms.h"
 #include "ui/samples.h"
 
@@ -66,7 +70,37 @@ std::optional<int> Selected(const QComboBox* box) {
   return value;
 }
 
+// One of the three time lists as the shortcut store sees it.
+class ComboTimeList : public store::TimeList {
+ public:
+  explicit ComboTimeList(QComboBox* box) : box_(box) {}
+  int selection() const override { return box_->currentIndex(); }
+  std::string text() const override {
+    return box_->currentIndex() < 0 ? std::string() : S(box_->currentText());
+  }
+  void setSelection(int index) override { box_->setCurrentIndex(index); }
+
+ private:
+  QComboBox* box_;
+};
+
+// Shows a window and brings it to the front, at its current place and size.
+void ShowInFront(QWidget* w) {
+  w->show();
+  w->raise();
+  w->activateWindow();
+}
+
 }  // namespace
+
+std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return S(chosen.front());
+}
 
 // The Stop button's caption as the stepper's pause state.
 class Tmain::StopCaption : public PauseCaption {
@@ -100,6 +134,14 @@ Tmain::Tmain(MainServices services, QWidget* parent)
     services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
+  }
+  if (!services_.settings) {
+    ownSettings_ = std::make_unique<platform::QtIniStore>();
+    services_.settings = ownSettings_.get();
+  }
+  if (!services_.fileDialogs) {
+    ownDialogs_ = std::make_unique<QtFileDialogRunner>();
+    services_.fileDialogs = ownDialogs_.get();
   }
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("main"));
@@ -190,6 +232,18 @@ void Tmain::createMenus() {
   Help2->setObjectName(QStringLiteral("Help2"));
   About1 = Help1->addAction(QStringLiteral("About"));
   About1->setObjectName(QStringLiteral("About1"));
+  Tool1 = MainMenu1->addMenu(QStringLiteral("Tool"));
+  Tool1->setObjectName(QStringLiteral("Tool1"));
+  EditerItem = Tool1->addAction(QStringLiteral("Editer"));
+  EditerItem->setObjectName(QStringLiteral("EditerItem"));
+  ToolSaveItem = Tool1->addAction(QStringLiteral("ToolSave"));
+  ToolSaveItem->setObjectName(QStringLiteral("ToolSaveItem"));
+  ToolLoadItem = Tool1->addAction(QStringLiteral("ToolLoad"));
+  ToolLoadItem->setObjectName(QStringLiteral("ToolLoadItem"));
+  ToolMakeItem = Tool1->addAction(QStringLiteral("ToolMake"));
+  ToolMakeItem->setObjectName(QStringLiteral("ToolMakeItem"));
+  KeyBordItem = Tool1->addAction(QStringLiteral("KeyBord"));
+  KeyBordItem->setObjectName(QStringLiteral("KeyBordItem"));
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -219,6 +273,15 @@ void Tmain::createComponents() {
   OpenDialog1 = new QFileDialog(this);
   OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
   OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+  for (QFileDialog* dialog : {SaveDialog1, OpenDialog1}) {
+    // Every file is listed, any name may be typed (a missing file is reported
+    // when it is opened) and no extension is added. The save dialog asks before
+    // replacing a file, as the platform's dialog does by default.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QString());
+    dialog->setDefaultSuffix(QString());
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+  }
 
   IconTray1 = new TIconTray(this, services_.tray);
   IconTray1->setObjectName(QStringLiteral("IconTray1"));
@@ -255,6 +318,20 @@ void Tmain::connectHandlers() {
   connect(show1, &QAction::triggered, this, guard_.wrap([this] { show1Click(); }));
   connect(exit2, &QAction::triggered, this, guard_.wrap([this] { exit2Click(); }));
   connect(Timer1, &QTimer::timeout, this, guard_.wrap([this] { Timer1Timer(); }));
+  connect(SaveBtn, &QPushButton::clicked, this, guard_.wrap([this] { SaveBtnClick(); }));
+  connect(LoadBtn, &QPushButton::clicked, this, guard_.wrap([this] { LoadBtnClick(); }));
+  connect(Button1, &QPushButton::clicked, this, guard_.wrap([this] { Button1Click(); }));
+  connect(Button2, &QPushButton::clicked, this, guard_.wrap([this] { Button2Click(); }));
+  connect(Editer, &QPushButton::clicked, this, guard_.wrap([this] { EditerClick(); }));
+  connect(ToolSave, &QPushButton::clicked, this, guard_.wrap([this] { ToolSaveClick(); }));
+  connect(ToolLoad, &QPushButton::clicked, this, guard_.wrap([this] { ToolLoadClick(); }));
+  connect(ToolMake, &QPushButton::clicked, this, guard_.wrap([this] { ToolMakeClick(); }));
+  connect(KeyBord, &QPushButton::clicked, this, guard_.wrap([this] { KeyBordClick(); }));
+  connect(EditerItem, &QAction::triggered, this, guard_.wrap([this] { EditerClick(); }));
+  connect(ToolSaveItem, &QAction::triggered, this, guard_.wrap([this] { ToolSaveClick(); }));
+  connect(ToolLoadItem, &QAction::triggered, this, guard_.wrap([this] { ToolLoadClick(); }));
+  connect(ToolMakeItem, &QAction::triggered, this, guard_.wrap([this] { ToolMakeClick(); }));
+  connect(KeyBordItem, &QAction::triggered, this, guard_.wrap([this] { KeyBordClick(); }));
   KeyEmuTimer->setHandler([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
 }
 
@@ -399,6 +476,93 @@ void Tmain::AppEnd() {
   keyEmulator_->ReleaseHeldKeys();
   services_.keyboard.flush();
   services_.quit();
+}
+
+std::string Tmain::scriptFolder() const {
+  return services_.programFolder + "command";
+}
+
+void Tmain::SaveBtnClick() {
+  SaveDialog1->setDirectory(Q(scriptFolder()));
+  SaveDialog1->selectFile(lastSaveName_);
+  const std::optional<std::string> chosen = services_.fileDialogs->run(*SaveDialog1);
+  if (!chosen)
+    return;
+  lastSaveName_ = Q(*chosen);
+  store::SaveScriptFile(*chosen, S(Edit1->text()));
+}
+
+void Tmain::LoadBtnClick() {
+  OpenDialog1->setDirectory(Q(scriptFolder()));
+  OpenDialog1->selectFile(lastOpenName_);
+  const std::optional<std::string> chosen = services_.fileDialogs->run(*OpenDialog1);
+  if (!chosen)
+    return;
+  lastOpenName_ = Q(*chosen);
+  Edit1->setText(Q(store::LoadScriptFile(*chosen)));
+}
+
+void Tmain::Button1Click() {
+  const ComboTimeList hour(Hour), minute(Minute), second(Second);
+  store::SaveShortcut(*services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
+}
+
+void Tmain::Button2Click() {
+  ComboTimeList hour(Hour), minute(Minute), second(Second);
+  const std::optional<std::string> script =
+      store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
+  if (script)
+    Edit1->setText(Q(*script));
+}
+
+void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
+  tool2_ = tool2;
+  toolAdd_ = toolAdd;
+  vKeyBord_ = keyboard;
+  if (tool2_)
+    tool2_->setScriptBox(Edit1, &guard_);
+  if (vKeyBord_)
+    vKeyBord_->setScriptBox(Edit1, &guard_);
+  if (toolAdd_)
+    toolAdd_->setPanel(tool2_, &guard_);
+}
+
+void Tmain::EditerClick() {
+  if (tool2_)
+    ShowInFront(tool2_);
+}
+
+void Tmain::ToolSaveClick() {
+  if (!tool2_)
+    return;
+  store::SaveRecordList(services_.programFolder + store::kPanelLayoutName, S(tool2_->Memo1->toPlainText()));
+}
+
+void Tmain::ToolLoadClick() {
+  if (!tool2_)
+    return;
+  store::LoadLayout(
+      services_.programFolder + store::kPanelLayoutName, [this](const std::string& r) { tool2_->MakeBtn(r); },
+      [this](const std::string& r) { TButtonPanel::AppendLine(tool2_->Memo1, r); });
+}
+
+void Tmain::ToolMakeClick() {
+  if (toolAdd_)
+    ShowInFront(toolAdd_);
+  if (tool2_)
+    ShowInFront(tool2_);
+}
+
+void Tmain::KeyBordClick() {
+  if (!vKeyBord_)
+    return;
+  const std::string path =
+      store::LayoutFilePath(services_.programFolder, S(ComboBox2->currentText()), services_.shippedLayouts);
+  store::LoadLayout(
+      path, [this](const std::string& r) { vKeyBord_->MakeBtn(r); },
+      [this](const std::string& r) { TButtonPanel::AppendLine(vKeyBord_->Memo1, r); });
+  ShowInFront(vKeyBord_);
+  vKeyBord_->setOuterSize(200, 300);
 }
 
 void Tmain::FormClose() {

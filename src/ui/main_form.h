@@ -13,21 +13,38 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/stepper.h"
 #include "platform/keyboard.h"
 #include "platform/launcher.h"
+#include "platform/ini_store.h"
 #include "platform/notification_area.h"
 #include "platform/qt/qt_step_timer.h"
 #include "ui/guard.h"
 #include "ui/icon_tray.h"
+#include "ui/panels.h"
 #include "ui/popup_menu.h"
 #include "ui/reservation.h"
 
 class QCloseEvent;
 
 namespace tapwell::ui {
+
+// Runs a file dialog modally: the chosen full path, or nothing when the user
+// cancels. Tests answer it in place of the user.
+class FileDialogRunner {
+ public:
+  virtual ~FileDialogRunner() = default;
+  virtual std::optional<std::string> run(QFileDialog& dialog) = 0;
+};
+
+// The real dialog, run with exec().
+class QtFileDialogRunner : public FileDialogRunner {
+ public:
+  std::optional<std::string> run(QFileDialog& dialog) override;
+};
 
 // What the main window is given from outside.
 struct MainServices {
@@ -42,6 +59,14 @@ struct MainServices {
   // The folder of the program file, with its trailing "/"; the program's own
   // folder by default.
   std::string programFolder;
+  // The settings store of the shortcut; the INI files under the user's
+  // configuration folder by default.
+  platform::IniStore* settings = nullptr;
+  // Runs SaveDialog1 and OpenDialog1; the real dialogs by default.
+  FileDialogRunner* fileDialogs = nullptr;
+  // The layouts shipped with the program, read by KeyBord when the program folder
+  // lacks the named file; none by default.
+  std::string shippedLayouts{};
 };
 
 // The help document beside the program, or in the installed documentation folder
@@ -77,6 +102,22 @@ class Tmain : public QMainWindow {
   void About1Click();
   void Help2Click();
   void AppEnd();
+  void SaveBtnClick();
+  void LoadBtnClick();
+  void Button1Click();
+  void Button2Click();
+  void EditerClick();
+  void ToolSaveClick();
+  void ToolLoadClick();
+  void ToolMakeClick();
+  void KeyBordClick();
+
+  // The windows that the button commands work on, created after this one.
+  void setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard);
+
+  // The default folder of script files: the program folder + "command".
+  std::string scriptFolder() const;
+  const std::string& programFolder() const { return services_.programFolder; }
 
   // The single fixed-size border with only the system menu and the close box.
   void setBorderSingle();
@@ -123,6 +164,13 @@ class Tmain : public QMainWindow {
   QMenu* Help1 = nullptr;
   QAction* Help2 = nullptr;
   QAction* About1 = nullptr;
+  // The button commands below the visible area, reachable with the mouse.
+  QMenu* Tool1 = nullptr;
+  QAction* EditerItem = nullptr;
+  QAction* ToolSaveItem = nullptr;
+  QAction* ToolLoadItem = nullptr;
+  QAction* ToolMakeItem = nullptr;
+  QAction* KeyBordItem = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   QAction* show1 = nullptr;
   QAction* exit2 = nullptr;
@@ -155,6 +203,14 @@ class Tmain : public QMainWindow {
   // A refusal of the tray icon while the layout was loaded, reported by FormCreate.
   std::string loadFailure_;
   bool trayRetryReported_ = false;
+  std::unique_ptr<platform::IniStore> ownSettings_;
+  std::unique_ptr<FileDialogRunner> ownDialogs_;
+  TTool2* tool2_ = nullptr;
+  TToolAdd* toolAdd_ = nullptr;
+  TVKeyBord* vKeyBord_ = nullptr;
+  // The full names chosen last in SaveDialog1 and OpenDialog1.
+  QString lastSaveName_;
+  QString lastOpenName_;
 };
 
 }  // namespace tapwell::ui

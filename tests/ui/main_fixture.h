@@ -38,7 +38,8 @@ class MainFixture : public ::testing::Test {
   Tmain& form() {
     if (!main_) {
       main_ = std::make_unique<Tmain>(
-          MainServices{keyboard, launcher, area, boxes, errors, clock, [this] { ++quits; }, programFolder});
+          MainServices{keyboard,      launcher, area,        boxes,      errors, clock, [this] { ++quits; },
+                       programFolder, settings, fileDialogs, shippedLayouts});
     }
     return *main_;
   }
@@ -52,6 +53,10 @@ class MainFixture : public ::testing::Test {
   RecordingErrorReport errors;
   FakeClock clock;
   std::string programFolder = "/nonexistent/tapwell/bin/";
+  // The shortcut's store and the file dialogs' seam; the real ones when null.
+  platform::IniStore* settings = nullptr;
+  FileDialogRunner* fileDialogs = nullptr;
+  std::string shippedLayouts;
   int quits = 0;
 
  private:

@@ -165,7 +165,10 @@ TEST_F(MainLayoutTest, InputMethodIsOffInTheTimeListsAndTheScriptBox) {
 
 TEST_F(MainLayoutTest, MenusAndComponents) {
   Tmain& m = form();
-  ASSERT_EQ(m.MainMenu1->actions().size(), 2);
+  // File, Help and the Tool menu of the button commands (tested with them).
+  ASSERT_EQ(m.MainMenu1->actions().size(), 3);
+  EXPECT_EQ(m.MainMenu1->actions()[0], m.File1->menuAction());
+  EXPECT_EQ(m.MainMenu1->actions()[1], m.Help1->menuAction());
   EXPECT_EQ(m.File1->title(), "File");
   EXPECT_EQ(m.Help1->title(), "Help");
   ASSERT_EQ(m.File1->actions().size(), 2);

@@ -8,6 +8,7 @@
 #include "app/snapshot.h"
 #include "engine/product.h"
 #include "platform/qt/window_state.h"
+#include "store/layout_file.h"
 
 namespace tapwell::app {
 
@@ -22,17 +23,23 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
   if (services_.programFolder.empty()) {
     services_.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
   }
+  if (services_.shippedLayouts.empty()) {
+    services_.shippedLayouts =
+        store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString(), TAPWELL_SOURCE_DIR);
+  }
   // The splash first: it fills the product strings that the main window reads.
   startup = create<Tstartup>(services_.screen);
   main = create<ui::Tmain>(ui::MainServices{services_.keyboard, services_.launcher, services_.tray,
                                             services_.boxes, services_.errors, services_.clock,
-                                            services_.quit, services_.programFolder});
+                                            services_.quit, services_.programFolder, services_.settings,
+                                            services_.fileDialogs, services_.shippedLayouts});
   Log = create<TLog>();
   Tool = create<TTool>();
   Editer = create<TEditer>();
   Tool2 = create<ui::TTool2>();
   ToolAdd = create<ui::TToolAdd>();
   VKeyBord = create<ui::TVKeyBord>();
+  main->setPanels(Tool2.get(), ToolAdd.get(), VKeyBord.get());
 
   Handover handover;
   handover.versionSnapshot = [this] {

@@ -32,6 +32,14 @@ struct WindowServices {
   QSize screen;
   // The main window stays behind its tray icon at the handover.
   bool startHidden = false;
+  // The settings store of the shortcut; the INI files under the user's
+  // configuration folder by default.
+  platform::IniStore* settings = nullptr;
+  // Runs the main window's file dialogs; the real dialogs by default.
+  ui::FileDialogRunner* fileDialogs = nullptr;
+  // The layouts shipped with the program; found beside or above the program file
+  // by default.
+  std::string shippedLayouts{};
 };
 
 class ApplicationWindows {

@@ -11,7 +11,9 @@
 #include "app/gui/application.h"
 #include "app/signal_watcher.h"
 #include "engine/product.h"
+#include "platform/paths.h"
 #include "platform/posix/launcher.h"
+#include "platform/qt/qt_ini_store.h"
 #include "platform/qt/qt_notification_area.h"
 #include "platform/x11/x11_keyboard.h"
 #include "ui/message_boxes.h"
@@ -51,7 +53,10 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtErrorReport errors;
   ui::SystemClock clock;
 
-  WindowServices services{keyboard, launcher, tray, boxes, errors, clock, {}, {}, {}, options.startHidden};
+  platform::QtIniStore settings;
+
+  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
+                          options.startHidden, &settings};
   ApplicationWindows windows(std::move(services));
   TaskbarExclusion exclusion([&windows] { return windows.main->IconTray1->Registered(); });
 
