@@ -224,6 +224,11 @@ void Tmain::createMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Hide1 = File1->addAction(QStringLiteral("Hide"));
   Hide1->setObjectName(QStringLiteral("Hide1"));
+  // Starting at login is what makes a daily reservation fire every day.
+  StartAtLogin1 = File1->addAction(QStringLiteral("Start at login"));
+  StartAtLogin1->setObjectName(QStringLiteral("StartAtLogin1"));
+  StartAtLogin1->setCheckable(true);
+  StartAtLogin1->setChecked(autostart_.enabled());
   Exit1 = File1->addAction(QStringLiteral("Exit"));
   Exit1->setObjectName(QStringLiteral("Exit1"));
   Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
@@ -232,7 +237,8 @@ void Tmain::createMenus() {
   Help2->setObjectName(QStringLiteral("Help2"));
   About1 = Help1->addAction(QStringLiteral("About"));
   About1->setObjectName(QStringLiteral("About1"));
-  Tool1 = MainMenu1->addMenu(QStringLiteral("Tool"));
+  Tool1 = new QMenu(QStringLiteral("Tool"), MainMenu1);
+  MainMenu1->insertMenu(Help1->menuAction(), Tool1);
   Tool1->setObjectName(QStringLiteral("Tool1"));
   EditerItem = Tool1->addAction(QStringLiteral("Editer"));
   EditerItem->setObjectName(QStringLiteral("EditerItem"));
@@ -313,6 +319,7 @@ void Tmain::connectHandlers() {
   connect(HideBtn, &QPushButton::clicked, this, guard_.wrap([this] { HideBtnClick(); }));
   connect(Hide1, &QAction::triggered, this, guard_.wrap([this] { Hide1Click(); }));
   connect(Exit1, &QAction::triggered, this, guard_.wrap([this] { Exit1Click(); }));
+  connect(StartAtLogin1, &QAction::triggered, this, guard_.wrap([this] { StartAtLogin1Click(); }));
   connect(Help2, &QAction::triggered, this, guard_.wrap([this] { Help2Click(); }));
   connect(About1, &QAction::triggered, this, guard_.wrap([this] { About1Click(); }));
   connect(show1, &QAction::triggered, this, guard_.wrap([this] { show1Click(); }));
@@ -333,6 +340,14 @@ void Tmain::connectHandlers() {
   connect(ToolMakeItem, &QAction::triggered, this, guard_.wrap([this] { ToolMakeClick(); }));
   connect(KeyBordItem, &QAction::triggered, this, guard_.wrap([this] { KeyBordClick(); }));
   KeyEmuTimer->setHandler([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+}
+
+void Tmain::StartAtLogin1Click() {
+  const bool wanted = StartAtLogin1->isChecked();
+  // The check mark shows what the autostart folder holds, also after a failure.
+  StartAtLogin1->setChecked(autostart_.enabled());
+  autostart_.setEnabled(wanted);
+  StartAtLogin1->setChecked(autostart_.enabled());
 }
 
 void Tmain::setBorderSingle() {

@@ -19,7 +19,9 @@
 #include "engine/stepper.h"
 #include "platform/keyboard.h"
 #include "platform/launcher.h"
+#include "platform/autostart.h"
 #include "platform/ini_store.h"
+#include "platform/paths.h"
 #include "platform/notification_area.h"
 #include "platform/qt/qt_step_timer.h"
 #include "ui/guard.h"
@@ -102,6 +104,8 @@ class Tmain : public QMainWindow {
   void About1Click();
   void Help2Click();
   void AppEnd();
+  // Writes or removes the entry that starts the program in the tray at login.
+  void StartAtLogin1Click();
   void SaveBtnClick();
   void LoadBtnClick();
   void Button1Click();
@@ -160,6 +164,7 @@ class Tmain : public QMainWindow {
   QMenuBar* MainMenu1 = nullptr;
   QMenu* File1 = nullptr;
   QAction* Hide1 = nullptr;
+  QAction* StartAtLogin1 = nullptr;
   QAction* Exit1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* Help2 = nullptr;
@@ -199,6 +204,8 @@ class Tmain : public QMainWindow {
   Guard guard_;
   std::unique_ptr<StopCaption> stopCaption_;
   std::unique_ptr<KeyEmulator> keyEmulator_;
+  // The login entry in the user's autostart folder.
+  platform::Autostart autostart_{platform::Autostart::UserFolder(), platform::ProgramFile()};
   ReservationWindow reservation_;
   // A refusal of the tray icon while the layout was loaded, reported by FormCreate.
   std::string loadFailure_;

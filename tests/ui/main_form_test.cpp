@@ -165,15 +165,17 @@ TEST_F(MainLayoutTest, InputMethodIsOffInTheTimeListsAndTheScriptBox) {
 
 TEST_F(MainLayoutTest, MenusAndComponents) {
   Tmain& m = form();
-  // File, Help and the Tool menu of the button commands (tested with them).
+  // File, the Tool menu of the button commands (tested with them), and Help last.
   ASSERT_EQ(m.MainMenu1->actions().size(), 3);
   EXPECT_EQ(m.MainMenu1->actions()[0], m.File1->menuAction());
-  EXPECT_EQ(m.MainMenu1->actions()[1], m.Help1->menuAction());
+  EXPECT_EQ(m.MainMenu1->actions()[2], m.Help1->menuAction());
   EXPECT_EQ(m.File1->title(), "File");
   EXPECT_EQ(m.Help1->title(), "Help");
-  ASSERT_EQ(m.File1->actions().size(), 2);
+  // Hide, the login start (tested on its own), Exit.
+  ASSERT_EQ(m.File1->actions().size(), 3);
   EXPECT_EQ(m.File1->actions()[0], m.Hide1);
-  EXPECT_EQ(m.File1->actions()[1], m.Exit1);
+  EXPECT_EQ(m.File1->actions()[1], m.StartAtLogin1);
+  EXPECT_EQ(m.File1->actions()[2], m.Exit1);
   EXPECT_EQ(m.Hide1->text(), "Hide");
   EXPECT_EQ(m.Exit1->text(), "Exit");
   EXPECT_EQ(m.Help1->actions()[0], m.Help2);
