@@ -207,6 +207,32 @@ TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
   EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
 }
 
+TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
+  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
+                                                                 [this] { ++quits; }, programFolder,
+                                                                 QSize(1024, 768), true});
+  windows_->start();
+  windows_->startup->Timer1Timer();
+  EXPECT_FALSE(windows_->startup->isVisible());
+  EXPECT_FALSE(windows_->main->isVisible());
+  EXPECT_TRUE(windows_->main->IconTray1->Registered());
+  // The clock runs, so the reservation fires while the window is hidden.
+  EXPECT_TRUE(windows_->main->Timer1->isActive());
+  windows_->main->show1Click();
+  EXPECT_TRUE(windows_->main->isVisible());
+}
+
+TEST_F(StartupTest, StartedForTheTrayWithoutATrayTheMainWindowIsShown) {
+  area.isAvailable = false;
+  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
+                                                                 [this] { ++quits; }, programFolder,
+                                                                 QSize(1024, 768), true});
+  windows_->start();
+  windows_->startup->Timer1Timer();
+  EXPECT_TRUE(windows_->main->isVisible());
+  EXPECT_FALSE(windows_->main->isMinimized());
+}
+
 TEST_F(StartupTest, ToolCarriesSixtySpeedButtons) {
   TTool& t = *windows().Tool;
   EXPECT_EQ(t.windowTitle(), "Tool");

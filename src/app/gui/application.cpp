@@ -68,12 +68,9 @@ void ApplicationWindows::start() {
 }
 
 void ApplicationWindows::showMain() {
-  if (services_.startHidden) {
-    // Without a tray icon the window stays reachable from the taskbar.
-    if (!main->IconTray1->Registered())
-      main->showMinimized();
-    return;
-  }
+  // Started at login, the window stays behind its tray icon; without an icon it
+  // is shown as usual, so that the user can reach it.
+  if (services_.startHidden && main->IconTray1->Registered()) return;
   main->show();
   main->raise();
   main->activateWindow();
