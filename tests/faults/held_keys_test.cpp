@@ -78,6 +78,7 @@ TEST(KilledRun, SigintWithASpareKeyHeldRestoresTheKeymap) {
 
 // A script that fails while it holds keys lets them go before the run ends.
 struct Failure {
+  std::string name;
   std::string script;
   std::string message;
 };
@@ -102,9 +103,11 @@ TEST_P(FailingScript, LeavesShiftUpAndSaysWhy) {
   EXPECT_EQ(x.keymap(), keymapBefore);
 }
 
-INSTANTIATE_TEST_SUITE_P(Run, FailingScript,
-                         ::testing::Values(Failure{">shift\"a\"?", "コマンドエラー [?]"},
-                                           Failure{">shift>f13!1x", "は整数ではありません"},
-                                           Failure{">ctrl>shift_a!0.1\"b\"Z", "コマンドエラー [Z]"}));
+INSTANTIATE_TEST_SUITE_P(
+    Run, FailingScript,
+    ::testing::Values(Failure{"CommandError", ">shift\"a\"?", "コマンドエラー [?]"},
+                      Failure{"HaltWithASpareKey", ">shift>f13!1x", "は整数ではありません"},
+                      Failure{"CommandErrorAfterAWait", ">ctrl>shift_a!0.1\"b\"Z", "コマンドエラー [Z]"}),
+    [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });
 
 }  // namespace
