@@ -108,6 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Failure{"CommandError", ">shift\"a\"?", "コマンドエラー [?]"},
                       Failure{"HaltWithASpareKey", ">shift>f13!1x", "は整数ではありません"},
                       Failure{"CommandErrorAfterAWait", ">ctrl>shift_a!0.1\"b\"Z", "コマンドエラー [Z]"}),
-    [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<Failure>& p) { return p.param.name; });
 
 }  // namespace
