@@ -7,7 +7,7 @@
 #   scripts/soak.sh [SECONDS] [INTERVAL]     defaults: 3600 s, a script every 3 s
 #
 # TAPWELL names the program (default build/default/src/app/tapwell). The script
-# holds Shift and Ctrl for 0.4 s and strikes F13 and F14, which the us keymap
+# holds Shift and Ctrl for 1 s and strikes F13 and F14, which the us keymap
 # lacks, so that every round also maps and restores spare keycodes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 SECONDS_TOTAL="${1:-3600}"
 INTERVAL="${2:-3}"
 TAPWELL="${TAPWELL:-build/default/src/app/tapwell}"
-SCRIPT='>shift>ctrl!0.4<ctrl<shift_f13_f14'
+SCRIPT='>shift>ctrl!1<ctrl<shift_f13_f14'
 
 for tool in Xvfb xdotool python3; do
   command -v "$tool" >/dev/null || { echo "soak: $tool is missing (scripts/install-deps.sh)" >&2; exit 2; }
@@ -99,11 +99,10 @@ round() {
   local seen=0 i
   for i in $(seq 40); do
     if [ "$(keys_down)" -ge 2 ]; then seen=1; break; fi
-    sleep 0.05
+    sleep 0.02
   done
   started=$((started + seen))
-  sleep 0.6
-  for i in $(seq 40); do
+  for i in $(seq 60); do
     if [ "$(keys_down)" -eq 0 ]; then ended=$((ended + 1)); return; fi
     sleep 0.05
   done
@@ -118,9 +117,10 @@ echo "soak: $DISPLAY, program $app, a script every ${INTERVAL}s for ${SECONDS_TO
 echo "soak: start VmRSS ${rss0} kB, ${fds0} open file descriptors"
 end=$((SECONDS + SECONDS_TOTAL))
 while [ "$SECONDS" -lt "$end" ]; do
+  round_start=$SECONDS
   kill -0 "$app" 2>/dev/null || { echo "soak: the program ended" >&2; cat "$work/tapwell.log" >&2; exit 1; }
   round
-  sleep "$(awk -v i="$INTERVAL" 'BEGIN { r = i - 1.4; print (r > 0 ? r : 0) }')"
+  sleep "$(awk -v i="$INTERVAL" -v t="$((SECONDS - round_start))" 'BEGIN { r = i - t; print (r > 0 ? r : 0) }')"
 done
 read -r rss1 fds1 <<<"$(usage)"
 echo "soak: end   VmRSS ${rss1} kB, ${fds1} open file descriptors"
