@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -261,12 +260,6 @@ Gui Gui::Start(const e2e::XServer& server, const Strings& args, const Strings& e
   Strings argv = {e2e::TapwellPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   Strings all = {"XDG_RUNTIME_DIR=/tmp", "QT_QPA_PLATFORM=xcb"};
-  // Under the sanitizers: libxkbcommon-x11, which the toolkit's X connection
-  // uses, calls strndup on a buffer without a NUL inside its bounds. That is
-  // valid C, but strict string checks stop the program at it.
-  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
-    all.push_back(std::string("ASAN_OPTIONS=") + asan + ":strict_string_checks=0");
-  }
   all.insert(all.end(), env.begin(), env.end());
   Gui gui;
   gui.child = e2e::Child::Start(argv, server.env(all));
