@@ -116,6 +116,7 @@ TEST(FullDisk, ScriptLayoutAndSettingsSavesKeepTheOldFiles) {
   }
   const std::string ini = dir.path() + "/qorvex/Tapwell.ini";
   const std::string iniBefore = ReadBytes(ini);
+  EXPECT_EQ(tapwell::test::FileMode(ini), 0600u);
   const std::string big(8192, 'n');
 
   const auto result = RunInChild(
@@ -187,6 +188,8 @@ TEST(SettingsReplacement, KeepsLinksAndRefusesAReadOnlyFile) {
   }
   EXPECT_TRUE(fs::is_symlink(ini));
   EXPECT_THAT(ReadBytes(real), HasSubstr("data1=_a"));
+  // The replaced file may hold scripts with passwords: its owner's only.
+  EXPECT_EQ(tapwell::test::FileMode(real), 0600u);
 
   fs::remove(ini);
   WriteBytes(ini, "[data]\ntime1=7:05:00\n");
