@@ -58,6 +58,8 @@ KeyEmulator::KeyEmulator(platform::Keyboard& keyboard, platform::Launcher& launc
 
 void KeyEmulator::KeyEmu(std::string script) {
   ReleaseHeldKeys();
+  // Sent at once: the next tick may be a long wait of the old script away.
+  keyboard_.flush();
   KeyBuf.Buf.assign(std::move(script));
   KeyBuf.Running = true;
   timer_.setEnabled(true);
@@ -147,6 +149,8 @@ void KeyEmulator::executeCommand() {
 void KeyEmulator::commandError(std::string_view character) {
   const std::string text = "コマンドエラー [" + std::string(character) + "]";
   if (observer_) observer_->onCommandError(text);
+  // Nothing the script holds stays down while the box waits for the user.
+  ReleaseHeldKeys();
   keyboard_.flush();
   boxes_.showMessage(AppTitle + ":エラー", text);
   // Whatever ran while the box was open, the rest of the script is abandoned.

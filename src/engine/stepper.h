@@ -108,7 +108,7 @@ class KeyEmulator {
   void setObserver(StepObserver* observer) { observer_ = observer; }
 
   // Starts a script, which must end with "#"; whatever was left of an earlier
-  // script is replaced and the keys it held down are released.
+  // script is replaced and the keys it held down are released at once.
   void KeyEmu(std::string script);
 
   // One step. A wait value that does not convert raises EConvertError after the

@@ -361,6 +361,28 @@ TEST(StepperDecisions, HeldKeysAreReleasedAfterACommandErrorAHaltAndAReplacement
   EXPECT_EQ(replaced.keyboard.events, (Events{Down(18), Up(18)}));
 }
 
+TEST(StepperDecisions, KeysGoUpBeforeTheErrorBoxOpensAndAtOnceOnReplacement) {
+  // The box waits for the user, who must not be left with Shift held meanwhile.
+  Rig error;
+  Events whileOpen;
+  error.boxes.onShow = [&] { whileOpen = error.keyboard.events; };
+  error.emu.KeyEmu(">f5>shift\"a\"?#");
+  error.runToEnd();
+  ASSERT_EQ(error.boxes.shown.size(), 1u);
+  EXPECT_EQ(whileOpen, (Events{Down(116), Down(16), Down(65), Up(65), Up(16), Up(116)}));
+
+  // A new script in the middle of a long wait: the old one's keys are sent up
+  // before the next tick, which is the end of that wait.
+  Rig replaced;
+  replaced.emu.KeyEmu(">alt!10#");
+  replaced.tick();
+  replaced.tick();
+  const int before = replaced.keyboard.flushes;
+  replaced.emu.KeyEmu("_a#");
+  EXPECT_EQ(replaced.keyboard.events, (Events{Down(18), Up(18)}));
+  EXPECT_EQ(replaced.keyboard.flushes, before + 1);
+}
+
 TEST(StepperDecisions, AScriptThatReleasesWhatItPressesSendsExactlyItsEvents) {
   Rig rig;
   rig.emu.KeyEmu(">a>b<a<b_c#");

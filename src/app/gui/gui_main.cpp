@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -35,6 +36,12 @@ bool DisplayAvailable() {
 }
 
 int RunGui(int argc, char** argv, const GuiOptions& options) {
+  // The toolkit aborts when it cannot reach its display; keys could not be sent
+  // there either, so say why and end instead.
+  if (const std::string problem = platform::x11::X11Keyboard::DisplayProblem(); !problem.empty()) {
+    std::cerr << "tapwell: " << problem << "\n";
+    return kExitNoDisplay;
+  }
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 
@@ -58,7 +65,18 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
                           options.startHidden, &settings};
   ApplicationWindows windows(std::move(services));
-  TaskbarExclusion exclusion([&windows] { return windows.main->IconTray1->Registered(); });
+  // An icon counts while a tray host shows it: a host that goes away takes the
+  // icon with it (the toolkit docks it again when a host comes back).
+  auto iconShown = [&windows, &tray] { return windows.main->IconTray1->Registered() && tray.available(); };
+  TaskbarExclusion exclusion(iconShown);
+  // A main window hidden behind an icon that has gone with its tray host comes
+  // back minimised, so that it can still be reached.
+  QTimer trayWatch;
+  QObject::connect(&trayWatch, &QTimer::timeout, [&windows, &iconShown] {
+    ui::Tmain& main = *windows.main;
+    if (windows.startup->handedOver() && !iconShown() && !main.isVisible()) main.showMinimized();
+  });
+  trayWatch.start(1000);
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {

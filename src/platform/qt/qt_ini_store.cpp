@@ -1,13 +1,17 @@
 #include "platform/qt/qt_ini_store.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -146,21 +150,72 @@ std::string QtIniStore::readString(const std::string& section, const std::string
 }
 
 void QtIniStore::writeString(const std::string& section, const std::string& name, const std::string& value) {
-  QSettings& s = settings(name);
-  s.setValue(FromUtf8(section + "/" + name), FromUtf8(value));
-  s.sync();
-  if (s.status() != QSettings::NoError) {
-    // QSettings gives no reason; the folder and the file tell it.
-    const std::size_t slash = file_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : file_.substr(0, slash);
-    int error = EIO;
-    if (::access(file_.c_str(), W_OK) != 0) {
-      error = errno;
-    } else if (::access(folder.c_str(), W_OK) != 0) {
-      error = errno;
-    }
-    throw ERegistryError(WithReason("設定値 '" + name + "' を書き込めません", file_, error));
+  QSettings& current = settings(name);
+  const QString key = FromUtf8(section + "/" + name);
+  const std::string what = "設定値 '" + name + "' を書き込めません";
+  // A file that may not be written is not replaced.
+  if (::access(file_.c_str(), W_OK) != 0) throw ERegistryError(WithReason(what, file_, errno));
+  // QSettings counts a write that stopped short (a full disk, a file-size limit)
+  // as done and replaces the file with what it got. So the new contents go to a
+  // file of their own first, are read back, and only then replace the old file
+  // (the target of a symbolic link, which stays a link).
+  std::error_code linkError;
+  std::string target = std::filesystem::canonical(file_, linkError).string();
+  if (linkError) target = file_;
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());  // readable by its owner only, as the file
+  if (fd < 0) throw ERegistryError(WithReason(what, file_, errno));
+  ::close(fd);
+  const QStringList keys = current.allKeys();
+  bool written = false;
+  {
+    QSettings next(FromUtf8(temp), QSettings::IniFormat);
+    for (const QString& k : keys) next.setValue(k, current.value(k));
+    next.setValue(key, FromUtf8(value));
+    next.sync();
+    written = next.status() == QSettings::NoError;
   }
+  if (written) {
+    // QSettings keeps what it wrote in a cache by file name: read back under a
+    // name it has never seen, so that the bytes on the disk are what is read.
+    std::string fresh = target + ".XXXXXX";
+    const int freshFd = ::mkstemp(fresh.data());
+    if (freshFd >= 0) ::close(freshFd);
+    written = freshFd >= 0 && ::rename(temp.c_str(), fresh.c_str()) == 0;
+    if (written) {
+      temp = fresh;
+    } else if (freshFd >= 0) {
+      ::unlink(fresh.c_str());
+    }
+  }
+  if (written) {
+    QSettings check(FromUtf8(temp), QSettings::IniFormat);
+    written = check.status() == QSettings::NoError && check.value(key) == FromUtf8(value);
+    for (const QString& k : keys) {
+      if (!written) break;
+      if (k != key) written = check.value(k) == current.value(k);
+    }
+  }
+  if (written && ::rename(temp.c_str(), target.c_str()) == 0) {
+    // Read afresh, so that later reads see the file as it now is.
+    settings_ = std::make_unique<QSettings>(FromUtf8(file_), QSettings::IniFormat);
+    return;
+  }
+  int error = written ? errno : EIO;
+  ::unlink(temp.c_str());
+  if (!written) {
+    // QSettings gives no reason; the disk and the limits tell it.
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+    struct statvfs disk {};
+    struct rlimit limit {};
+    if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0) {
+      error = ENOSPC;
+    } else if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+      error = EFBIG;
+    }
+  }
+  throw ERegistryError(WithReason(what, file_, error));
 }
 
 }  // namespace tapwell::platform

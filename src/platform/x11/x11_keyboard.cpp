@@ -59,17 +59,36 @@ std::string XkbLayouts(Display* display) {
 
 }  // namespace
 
+namespace {
+
+std::string ShownDisplayName() {
+  const char* name = XDisplayName(nullptr);
+  return (name && *name) ? name : "";
+}
+
+std::string NoDisplayText(const std::string& shown) {
+  return shown.empty() ? "no X display: DISPLAY is not set. Key injection needs an X11 session "
+                         "(or XWayland); run from a terminal of the desktop session."
+                       : "cannot open the X display \"" + shown +
+                             "\". Key injection needs an X11 session (or XWayland); check DISPLAY "
+                             "and that the display accepts this user.";
+}
+
+}  // namespace
+
+std::string X11Keyboard::DisplayProblem() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return NoDisplayText(ShownDisplayName());
+  XCloseDisplay(display);
+  return {};
+}
+
 X11Keyboard::OpenResult X11Keyboard::Open() {
   OpenResult result;
-  const char* name = XDisplayName(nullptr);
-  const std::string shown = (name && *name) ? name : "";
+  const std::string shown = ShownDisplayName();
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
-    result.error = shown.empty() ? "no X display: DISPLAY is not set. Key injection needs an X11 session "
-                                   "(or XWayland); run from a terminal of the desktop session."
-                                 : "cannot open the X display \"" + shown +
-                                       "\". Key injection needs an X11 session (or XWayland); check DISPLAY "
-                                       "and that the display accepts this user.";
+    result.error = NoDisplayText(shown);
     return result;
   }
   int eventBase = 0;

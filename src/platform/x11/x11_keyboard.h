@@ -28,6 +28,9 @@ class X11Keyboard final : public Keyboard {
   };
   // Connects to the display named by DISPLAY.
   static OpenResult Open();
+  // Why the display named by DISPLAY cannot be reached; empty when it can. Sets
+  // no handlers and keeps no connection, so it may come before the toolkit's own.
+  static std::string DisplayProblem();
 
   ~X11Keyboard() override;
   X11Keyboard(const X11Keyboard&) = delete;
