@@ -91,4 +91,12 @@ void TForm::fitFrame() {
   outer_.reset();
 }
 
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(x, y, 75, 25);
+  button->setAutoDefault(false);
+  return button;
+}
+
 }  // namespace tapwell::ui

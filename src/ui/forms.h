@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -20,6 +21,9 @@ QFont FormFont(int pixelSize = 12);
 
 // The program's icon: a 32 x 32 picture in 16 colours.
 QIcon ProgramIcon();
+
+// A push button of the standard 75 x 25 size, named as in the form's layout.
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y);
 
 // A form: a top-level window whose stored position and size are those of its
 // outer frame. Until the frame is known the standard sizeable frame is assumed

@@ -31,14 +31,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(x, y, 75, 25);
-  button->setAutoDefault(false);
-  return button;
-}
-
 QComboBox* MakeList(QWidget* parent, const char* name, int x, int y, int w, bool editable) {
   auto* box = new QComboBox(parent);
   box->setObjectName(QString::fromLatin1(name));

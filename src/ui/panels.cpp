@@ -25,14 +25,6 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, int 
   return edit;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setGeometry(x, y, 75, 25);
-  button->setAutoDefault(false);
-  return button;
-}
-
 // Marks the buttons made from records among a window's children.
 constexpr const char* kMadeProperty = "tapwellMadeButton";
 
