@@ -2,17 +2,22 @@
 
 namespace tapwell::platform {
 
+namespace {
+
+// Below this the deferral of poll() is under 0.1 ms: armed as it is.
+constexpr int kSplitFrom = 100;
+
+}  // namespace
+
 QtStepTimer::QtStepTimer(QObject* parent) : QObject(parent) {
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(interval_);
-  connect(&timer_, &QTimer::timeout, this, [this] {
-    if (handler_) handler_();
-  });
+  connect(&timer_, &QTimer::timeout, this, [this] { onTimeout(); });
 }
 
 void QtStepTimer::setEnabled(bool on) {
   if (on) {
-    if (!timer_.isActive()) timer_.start(interval_);
+    if (!timer_.isActive()) arm(interval_);
   } else {
     timer_.stop();
   }
@@ -20,7 +25,26 @@ void QtStepTimer::setEnabled(bool on) {
 
 void QtStepTimer::setInterval(int ms) {
   interval_ = ms;
-  if (timer_.isActive()) timer_.start(interval_);
+  if (timer_.isActive()) arm(interval_);
+}
+
+void QtStepTimer::arm(int ms) {
+  deadline_ = Clock::now() + std::chrono::milliseconds(ms);
+  // Short by twice the largest deferral: the rest is armed again in onTimeout.
+  timer_.start(ms >= kSplitFrom ? ms - ms / 500 - 1 : ms);
+}
+
+void QtStepTimer::onTimeout() {
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now()).count();
+  if (left >= 500) {
+    // Woken before the deadline: the rest, rounded to whole milliseconds.
+    timer_.start(static_cast<int>((left + 500) / 1000));
+    return;
+  }
+  // The next interval counts from this tick, as a repeating timer's would.
+  deadline_ = Clock::now() + std::chrono::milliseconds(interval_);
+  timer_.setInterval(interval_ >= kSplitFrom ? interval_ - interval_ / 500 - 1 : interval_);
+  if (handler_) handler_();
 }
 
 }  // namespace tapwell::platform
