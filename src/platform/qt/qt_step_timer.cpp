@@ -1,5 +1,7 @@
 #include "platform/qt/qt_step_timer.h"
 
+#include <sys/prctl.h>
+
 namespace tapwell::platform {
 
 namespace {
@@ -11,6 +13,8 @@ constexpr int kSplitFrom = 100;
 
 QtStepTimer::QtStepTimer(QObject* parent) : QObject(parent) {
   timer_.setTimerType(Qt::PreciseTimer);
+  // The kernel's default slack of 50 us on every wake-up is 5 % of a 1 ms step.
+  ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   timer_.setInterval(interval_);
   connect(&timer_, &QTimer::timeout, this, [this] { onTimeout(); });
 }
