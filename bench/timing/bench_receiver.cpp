@@ -38,6 +38,11 @@ std::string Name(Display* display, Window window) {
   return out.empty() ? "-" : out;
 }
 
+// A window can go away between its event and the questions about it.
+int IgnoreErrors(Display*, XErrorEvent*) {
+  return 0;
+}
+
 bool Handle(Display* display, const XEvent& event, long long ns, bool keys, bool& ready, Window window) {
   if (keys) {
     switch (event.type) {
@@ -101,6 +106,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_receiver: cannot open the display\n");
     return 2;
   }
+  XSetErrorHandler(IgnoreErrors);
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
   Window window = 0;

@@ -33,6 +33,27 @@ constexpr int kSplashWidth = 367;
 constexpr int kSplashHeight = 106;
 constexpr int kClientHeight = 104;
 
+// Windows come and go while the test looks at them (a menu, the splash): errors
+// about windows that went away are ignored while a Quiet is alive.
+int IgnoreErrors(Display*, XErrorEvent*) {
+  return 0;
+}
+
+class Quiet {
+ public:
+  explicit Quiet(Display* display) : display_(display), previous_(XSetErrorHandler(IgnoreErrors)) {}
+  ~Quiet() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  Display* display_;
+  int (*previous_)(Display*, XErrorEvent*);
+};
+
 struct Win {
   Window id = 0;
   int x = 0;
@@ -79,6 +100,7 @@ class Connection {
 
   // The top-level window of that title, a viewable one before others.
   std::optional<Win> topLevel(const std::string& title) const {
+    const Quiet quiet(display_);
     std::optional<Win> found;
     Window root = 0;
     Window parent = 0;
@@ -111,6 +133,7 @@ class Connection {
   // A window of that title among the descendants of another: the icon docked in
   // the tray host.
   std::optional<Win> descendant(Window id, const std::string& title) const {
+    const Quiet quiet(display_);
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;
