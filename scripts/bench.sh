@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset default >/dev/null
-cmake --build --preset default --parallel "$(nproc)" --target tapwell engine_bench bench_receiver
+cmake --build --preset default --parallel "$(nproc)" --target tapwell engine_bench bench_receiver reservation_day
 
 echo "== engine (Google Benchmark)"
 ./build/default/bench/engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
