@@ -260,10 +260,18 @@ def reservation_days(args):
     return p99, worst, faults
 
 
-def proc_cpu_ticks(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime + stime
+def proc_cpu_ns(pid):
+    """CPU time of all threads in nanoseconds (schedstat: finer than the 10 ms
+    ticks of /proc/<pid>/stat, which would make 0.083 % the smallest step of a
+    12 s window)."""
+    total = 0
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as f:
+                total += int(f.read().split()[0])
+        except FileNotFoundError:
+            pass
+    return total
 
 
 def proc_rss_kb(pid):
@@ -329,7 +337,7 @@ def startup_once(args):
             main = gui.mapped("Tapwell", 15)
             if splash is None or main is None:
                 raise RuntimeError("the splash or the main window did not appear")
-            return (splash - gui.started) / 1e6, (main - splash) / 1e6
+            return (splash - gui.started) / 1e6, (main - splash) / 1e6, (main - gui.started) / 1e6
         finally:
             gui.close()
     finally:
@@ -351,14 +359,13 @@ def idle(args, hidden):
                 raise RuntimeError("the main window did not appear")
             time.sleep(2)
             pid = gui.proc.pid
-            hz = os.sysconf("SC_CLK_TCK")
             window = args.idle_seconds / args.runs
             cpu, wakeups, rss = [], [], []
             for _ in range(args.runs):
-                c0, w0, t0 = proc_cpu_ticks(pid), proc_switches(pid), time.monotonic()
+                c0, w0, t0 = proc_cpu_ns(pid), proc_switches(pid), time.monotonic()
                 time.sleep(window)
-                c1, w1, t1 = proc_cpu_ticks(pid), proc_switches(pid), time.monotonic()
-                cpu.append(100.0 * (c1 - c0) / hz / (t1 - t0))
+                c1, w1, t1 = proc_cpu_ns(pid), proc_switches(pid), time.monotonic()
+                cpu.append(100.0 * (c1 - c0) / 1e9 / (t1 - t0))
                 wakeups.append((w1 - w0) / (t1 - t0))
                 rss.append(proc_rss_kb(pid) / 1024.0)
             return cpu, wakeups, rss
@@ -422,11 +429,12 @@ def main():
     res_p99, res_worst, res_faults = reservation_days(args)
 
     print("start-up", file=sys.stderr, flush=True)
-    splash_ms, handover_ms = [], []
+    splash_ms, handover_ms, start_main_ms = [], [], []
     for _ in range(args.runs):
-        s, h = startup_once(args)
+        s, h, m = startup_once(args)
         splash_ms.append(s)
         handover_ms.append(h)
+        start_main_ms.append(m)
 
     print("idle, shown and hidden (%.0f s each)" % args.idle_seconds, file=sys.stderr, flush=True)
     cpu_shown, wake_shown, rss_shown = idle(args, False)
@@ -464,7 +472,10 @@ def main():
         ("Resident memory, idle, shown", "<= 40 MB", fmt(rss_shown, " MB", 1), "-"),
         ("Resident memory, idle, hidden", "<= 40 MB", fmt(rss_hidden, " MB", 1), "-"),
         ("Start to splash shown", "<= 300 ms", fmt(splash_ms, " ms", 0), "-"),
-        ("Splash shown to main window shown", "2,000 ms + <= 50 ms", fmt(handover_ms, " ms", 0), "-"),
+        ("Splash shown to main window shown (creation is before the showing)", "2,000 ms + <= 50 ms",
+         fmt(handover_ms, " ms", 0), "-"),
+        ("Start to main window shown (creation is after the start)", "2,000 ms + <= 50 ms + start to creation",
+         fmt(start_main_ms, " ms", 0), "-"),
     ]
     print()
     print("| Figure | Target | Measured: median (min to max) | Reference |")
@@ -474,6 +485,7 @@ def main():
     if args.json:
         with open(args.json, "w") as f:
             json.dump({"raw": raw, "ratios": ratios, "splash_ms": splash_ms, "handover_ms": handover_ms,
+                       "start_main_ms": start_main_ms,
                        "cpu_shown": cpu_shown, "cpu_hidden": cpu_hidden, "wake_shown": wake_shown,
                        "wake_hidden": wake_hidden, "rss_shown": rss_shown, "rss_hidden": rss_hidden}, f,
                       indent=1)
