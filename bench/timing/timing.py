@@ -302,11 +302,15 @@ class Gui:
 
     def __init__(self, args, server, hidden=False):
         self.server = server
+        # The watcher first, so that it sees the tray host's panel appear.
+        self.watch = Receiver(args.receiver, "maps", server.env())
         self.tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                                       "--height", "24"], env=server.env(), stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
-        self.watch = Receiver(args.receiver, "maps", server.env())
         if not self.watch.wait_for(lambda l: l.startswith("map ") and l.endswith(" panel"), 10):
+            self.tray.terminate()
+            self.tray.wait()
+            self.watch.close()
             raise RuntimeError("the tray host did not appear")
         self.started = now_ns()
         self.proc = subprocess.Popen([args.tapwell] + (["--tray"] if hidden else []), env=server.env(),
