@@ -39,10 +39,11 @@ void QtStepTimer::arm(int ms) {
 }
 
 void QtStepTimer::onTimeout() {
-  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now()).count();
-  if (left >= 500) {
-    // Woken before the deadline: the rest, rounded to whole milliseconds.
-    timer_.start(static_cast<int>((left + 500) / 1000));
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline_ - Clock::now()).count();
+  if (left > 0) {
+    // Woken before the deadline: the whole milliseconds left, then the last
+    // fraction of one on the next rounds of the event loop; never early.
+    timer_.start(static_cast<int>(left / 1000000));
     return;
   }
   // The next interval counts from this tick, as a repeating timer's would.
