@@ -51,6 +51,8 @@ Tstartup::Tstartup(QSize screen) : screen_(screen) {
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(2000);
+  // A coarse timer of two seconds may fire up to 100 ms late.
+  Timer1->setTimerType(Qt::PreciseTimer);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   Timer1->start();
 

@@ -1,0 +1,99 @@
+// The stepper's timer on the real event loop: a long interval is armed in parts,
+// but the handler runs once, at the end of the whole interval.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <memory>
+
+#include "platform/qt/qt_step_timer.h"
+
+namespace {
+
+using tapwell::platform::QtStepTimer;
+
+class StepTimer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QCoreApplication::instance() == nullptr) {
+      static int argc = 1;
+      static char name[] = "platform_qt_tests";
+      static char* argv[] = {name, nullptr};
+      app_ = std::make_unique<QCoreApplication>(argc, argv);
+    }
+  }
+  // Runs the event loop until quit() or the time is up.
+  static void RunFor(int ms) {
+    QTimer::singleShot(ms, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+  }
+
+ private:
+  std::unique_ptr<QCoreApplication> app_;
+};
+
+TEST_F(StepTimer, ALongIntervalTicksOnceAndNotBeforeItsEnd) {
+  QtStepTimer timer;
+  QElapsedTimer clock;
+  std::vector<qint64> ticks;
+  timer.setHandler([&] {
+    ticks.push_back(clock.elapsed());
+    timer.setEnabled(false);
+  });
+  // Armed in parts: 997 ms, then the rest.
+  timer.setInterval(1000);
+  clock.start();
+  timer.setEnabled(true);
+  QTimer::singleShot(500, Qt::PreciseTimer, QCoreApplication::instance(),
+                     [&] { EXPECT_TRUE(timer.enabled()); });
+  // A few milliseconds before the end the timer is still on and has not ticked.
+  QTimer::singleShot(995, Qt::PreciseTimer, QCoreApplication::instance(), [&] {
+    if (ticks.empty()) {
+      EXPECT_TRUE(timer.enabled());
+    }
+  });
+  RunFor(2000);
+  ASSERT_EQ(ticks.size(), 1u);
+  EXPECT_GE(ticks[0], 1000);
+  EXPECT_EQ(timer.interval(), 1000);
+}
+
+TEST_F(StepTimer, RepeatsEveryWholeIntervalWhileOn) {
+  QtStepTimer timer;
+  QElapsedTimer clock;
+  std::vector<qint64> ticks;
+  timer.setHandler([&] {
+    ticks.push_back(clock.nsecsElapsed());
+    if (ticks.size() == 3) timer.setEnabled(false);
+  });
+  timer.setInterval(500);
+  clock.start();
+  timer.setEnabled(true);
+  RunFor(3000);
+  ASSERT_EQ(ticks.size(), 3u);
+  for (std::size_t i = 0; i < ticks.size(); ++i)
+    EXPECT_GE(ticks[i], 500'000'000 * static_cast<qint64>(i + 1)) << i;
+}
+
+TEST_F(StepTimer, ANewIntervalWhileOnRestartsFromNow) {
+  QtStepTimer timer;
+  QElapsedTimer clock;
+  std::vector<qint64> ticks;
+  timer.setHandler([&] {
+    ticks.push_back(clock.elapsed());
+    timer.setEnabled(false);
+  });
+  timer.setInterval(150);
+  clock.start();
+  timer.setEnabled(true);
+  // Just before the first part would end, a new interval starts over.
+  QTimer::singleShot(120, Qt::PreciseTimer, QCoreApplication::instance(), [&] { timer.setInterval(250); });
+  // Switching on a timer that is on changes nothing.
+  QTimer::singleShot(200, Qt::PreciseTimer, QCoreApplication::instance(), [&] { timer.setEnabled(true); });
+  RunFor(1000);
+  ASSERT_EQ(ticks.size(), 1u);
+  EXPECT_GE(ticks[0], 120 + 250);
+}
+
+}  // namespace
