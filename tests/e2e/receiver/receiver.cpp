@@ -6,6 +6,7 @@
 //   button-press|button-release <button> <server time>
 //   done
 // It ends with "done" when it receives the client message TAPWELL_TEST_DONE.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -29,6 +30,15 @@ int main() {
                    FocusChangeMask);
   XStoreName(display, window, "tapwell-test-receiver");
   const Atom done = XInternAtom(display, "TAPWELL_TEST_DONE", False);
+  // Xlib fetches its keyboard map at the first key lookup and only then asks for
+  // notice of keymap changes; that request goes out with the next flush. Changes
+  // made in between (keys put on spare keycodes while the first events are still
+  // queued) would never be announced, and their keys would look up as NoSymbol.
+  // Fetching the map now, before the window is ready, closes that window.
+  int minKeycode = 0;
+  int maxKeycode = 0;
+  XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+  XkbKeycodeToKeysym(display, static_cast<KeyCode>(minKeycode), 0, 0);
   XMapRaised(display, window);
   bool ready = false;
   for (;;) {
