@@ -471,7 +471,11 @@ void Tmain::About1Click() {
 }
 
 void Tmain::Help2Click() {
-  const std::string path = HelpDocumentPath(services_.programFolder);
+  // The data folder of an installed program is the user's; the document is
+  // installed beside the program, so its own folder is tried as well.
+  std::string path = HelpDocumentPath(services_.programFolder);
+  if (path.empty())
+    path = HelpDocumentPath(GetFilePassName(platform::ProgramFile()));
   // A document that cannot be found or opened is not reported.
   if (!path.empty())
     services_.launcher.start(path);
