@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -7,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -330,6 +332,21 @@ std::vector<std::string> Names(const std::vector<Event>& events) {
   std::vector<std::string> out;
   for (const Event& e : events) out.push_back(e.kind + " " + e.name);
   return out;
+}
+
+int KeycodesCarrying(void* display, unsigned long keysym) {
+  auto* dpy = static_cast<Display*>(display);
+  int minKc = 0;
+  int maxKc = 0;
+  XDisplayKeycodes(dpy, &minKc, &maxKc);
+  int per = 0;
+  KeySym* syms = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+  int found = 0;
+  for (int kc = 0; kc <= maxKc - minKc; ++kc) {
+    found += std::find(syms + kc * per, syms + (kc + 1) * per, keysym) != syms + (kc + 1) * per;
+  }
+  XFree(syms);
+  return found;
 }
 
 }  // namespace e2e

@@ -103,6 +103,10 @@ std::string TapwellPath();
 
 bool InCi();
 
+// The number of keycodes that carry keysym in the server's keymap, read on
+// display (an Xlib Display*).
+int KeycodesCarrying(void* display, unsigned long keysym);
+
 }  // namespace e2e
 
 // Starts a private X server into `var`, or skips the test with the reason (fails

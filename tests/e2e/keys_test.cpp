@@ -369,19 +369,7 @@ TEST(Keys, ASpareKeycodeKeepsItsSymbolWhileTheScriptRuns) {
   Display* display = XOpenDisplay(server->name().c_str());
   ASSERT_NE(display, nullptr);
   // The number of keycodes that carry Kanji.
-  auto kanjiKeycodes = [&] {
-    int minKc = 0;
-    int maxKc = 0;
-    XDisplayKeycodes(display, &minKc, &maxKc);
-    int per = 0;
-    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
-    int found = 0;
-    for (int kc = 0; kc <= maxKc - minKc; ++kc) {
-      found += std::find(syms + kc * per, syms + (kc + 1) * per, XK_Kanji) != syms + (kc + 1) * per;
-    }
-    XFree(syms);
-    return found;
-  };
+  auto kanjiKeycodes = [&] { return e2e::KeycodesCarrying(display, XK_Kanji); };
   EXPECT_EQ(kanjiKeycodes(), 1);
   EXPECT_EQ(child->wait(5000), 0);
   EXPECT_EQ(kanjiKeycodes(), 0);

@@ -22,19 +22,7 @@ using tapwell::platform::x11::X11Keyboard;
 class SpareKeys : public ::testing::Test {
  protected:
   // The keycodes that carry keysym, read on a connection of the test.
-  int carrying(KeySym keysym) {
-    int minKc = 0;
-    int maxKc = 0;
-    XDisplayKeycodes(display, &minKc, &maxKc);
-    int per = 0;
-    KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
-    int found = 0;
-    for (int kc = 0; kc <= maxKc - minKc; ++kc) {
-      found += std::find(syms + kc * per, syms + (kc + 1) * per, keysym) != syms + (kc + 1) * per;
-    }
-    XFree(syms);
-    return found;
-  }
+  int carrying(KeySym keysym) { return e2e::KeycodesCarrying(display, keysym); }
   void stroke(X11Keyboard& k, std::uint8_t vk) {
     k.keybd_event(vk, KeyDirection::Down);
     k.keybd_event(vk, KeyDirection::Up);
