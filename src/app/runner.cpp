@@ -9,6 +9,7 @@
 #if TAPWELL_HAVE_X11
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 
 #include "app/signal_watcher.h"
@@ -55,6 +56,10 @@ class RunSession : public platform::Keyboard,
     keyboard_.keybd_event(vk, direction);
   }
   std::int16_t VkKeyScanA(char c) override { return keyboard_.VkKeyScanA(c); }
+  void typeText(std::string_view utf8) override {
+    if (trace_) line() << "text " << EscapeForTerminal(utf8) << '\n';
+    keyboard_.typeText(utf8);
+  }
   void flush() override { keyboard_.flush(); }
   void scriptEnded() override { keyboard_.scriptEnded(); }
   void start(const std::string& token) override {
@@ -192,6 +197,12 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
     keyboard.flush();
     app.exit(128 + signo);
   });
+
+  keyboard.setInterruptFd(signalWatcher.pendingFd());
+  QTimer spareWakeup;
+  spareWakeup.setSingleShot(true);
+  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { keyboard.service(); });
+  keyboard.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
 
   // A display that goes away ends the run at once, even during a wait.
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);

@@ -71,6 +71,7 @@ class DryRunSession : public platform::Keyboard,
     line() << (direction == platform::KeyDirection::Down ? "down " : "up ") << static_cast<int>(vk) << '\n';
   }
   std::int16_t VkKeyScanA(char c) override { return UsVkKeyScan(c); }
+  void typeText(std::string_view utf8) override { line() << "text " << EscapeForTerminal(utf8) << '\n'; }
   void start(const std::string& token) override { line() << "start " << EscapeForTerminal(token) << '\n'; }
   std::string caption() const override { return std::string(kCaptionStop); }
   void setCaption(const std::string&) override {}

@@ -140,6 +140,9 @@ void KeyEmulator::executeCommand() {
     case '"':
       GetKey(text);
       return;
+    case kTextQuote:
+      GetText(text);
+      return;
     default:
       commandError(FirstCharacter(text));
       return;
@@ -230,6 +233,34 @@ void KeyEmulator::GetKey(std::string_view text) {
     keyDown(k);
     keyUp(k);
   }
+}
+
+std::optional<QuotedText> ReadQuotedText(std::string_view script) {
+  QuotedText out;
+  std::size_t i = 1;
+  for (;;) {
+    const std::size_t quote = script.find(kTextQuote, i);
+    if (quote == std::string_view::npos) return std::nullopt;
+    out.text.append(script.substr(i, quote - i));
+    if (quote + 1 < script.size() && script[quote + 1] == kTextQuote) {
+      out.text += kTextQuote;
+      i = quote + 2;
+      continue;
+    }
+    out.length = quote + 1;
+    return out;
+  }
+}
+
+void KeyEmulator::GetText(std::string_view text) {
+  const std::optional<QuotedText> quoted = ReadQuotedText(text);
+  if (!quoted) {
+    // Like an unclosed literal: nothing of it is typed.
+    commandError(text.substr(0, 1));
+    return;
+  }
+  cutTo(quoted->length);
+  keyboard_.typeText(quoted->text);
 }
 
 void KeyEmulator::keyDown(std::uint8_t vk) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,7 +91,22 @@ struct KeyBufRecord {
 };
 
 inline constexpr std::string_view kCommandChars = "><_!#*\"";
-inline bool IsCommandChar(char c) { return kCommandChars.find(c) != std::string_view::npos; }
+inline bool IsCommandChar(char c) {
+  return kCommandChars.find(c) != std::string_view::npos;
+}
+
+// The exact text command. It opens a command only: it ends no argument, so
+// scripts written before it keep their meaning.
+inline constexpr char kTextQuote = '\'';
+
+// The text of an exact text command that starts at position 0 of script: the
+// characters up to the closing quote with every doubled quote made one, and the
+// length of the command with both quotes. Nothing when the quote is not closed.
+struct QuotedText {
+  std::string text;
+  std::size_t length = 0;
+};
+std::optional<QuotedText> ReadQuotedText(std::string_view script);
 
 // The resume prefix: press Alt, strike Tab, release Alt.
 inline constexpr std::string_view kResumePrefix = ">Alt_Tab<Alt";
@@ -124,6 +140,9 @@ class KeyEmulator {
   std::int32_t GetKeyWait(std::string_view text);
   void Run(std::string_view text);
   void GetKey(std::string_view text);
+  // The exact text command: everything up to the next "'" is typed as written;
+  // "''" inside it stands for one "'".
+  void GetText(std::string_view text);
 
   // Key-up for every key the script pressed and has not released, newest first.
   void ReleaseHeldKeys();

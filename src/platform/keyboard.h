@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace tapwell::platform {
 
@@ -18,6 +19,25 @@ class Keyboard {
   // The virtual-key code of the key that produces c on the current layout in the
   // low byte, the shift state in the high byte; -1 when no key produces it.
   virtual std::int16_t VkKeyScanA(char c) = 0;
+
+  // Types UTF-8 text exactly as written, each character as itself, with the
+  // modifiers it needs; keys held by the script do not change it. This default
+  // types the ASCII characters the layout has, with Shift where they need it,
+  // and nothing else.
+  virtual void typeText(std::string_view utf8) {
+    constexpr std::uint8_t kShiftKey = 16;
+    for (const char c : utf8) {
+      if (static_cast<unsigned char>(c) >= 0x80) continue;
+      const std::int16_t scan = VkKeyScanA(c);
+      if (scan == -1) continue;
+      const auto key = static_cast<std::uint8_t>(scan & 0xFF);
+      const bool shift = (scan & 0x100) != 0;
+      if (shift) keybd_event(kShiftKey, KeyDirection::Down);
+      keybd_event(key, KeyDirection::Down);
+      keybd_event(key, KeyDirection::Up);
+      if (shift) keybd_event(kShiftKey, KeyDirection::Up);
+    }
+  }
 
   // The end of one step: buffered events are delivered.
   virtual void flush() {}

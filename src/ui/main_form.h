@@ -17,12 +17,12 @@
 #include <string>
 
 #include "engine/stepper.h"
-#include "platform/keyboard.h"
-#include "platform/launcher.h"
 #include "platform/autostart.h"
 #include "platform/ini_store.h"
-#include "platform/paths.h"
+#include "platform/keyboard.h"
+#include "platform/launcher.h"
 #include "platform/notification_area.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_step_timer.h"
 #include "ui/guard.h"
 #include "ui/icon_tray.h"
@@ -69,6 +69,10 @@ struct MainServices {
   // The layouts shipped with the program, read by KeyBord when the program folder
   // lacks the named file; none by default.
   std::string shippedLayouts{};
+  // The name of the keyboard layout ("us" when none is given) and whether a
+  // program token names something that can be started, for the script check.
+  std::function<std::string()> layoutName{};
+  std::function<bool(const std::string&)> namesProgram{};
 };
 
 // The help document beside the program, or in the installed documentation folder
@@ -115,6 +119,8 @@ class Tmain : public QMainWindow {
   void ToolLoadClick();
   void ToolMakeClick();
   void KeyBordClick();
+  // Shows what the script checker finds in the script box.
+  void CheckScriptClick();
 
   // The windows that the button commands work on, created after this one.
   void setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard);
@@ -176,6 +182,7 @@ class Tmain : public QMainWindow {
   QAction* ToolLoadItem = nullptr;
   QAction* ToolMakeItem = nullptr;
   QAction* KeyBordItem = nullptr;
+  QAction* CheckScriptItem = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   QAction* show1 = nullptr;
   QAction* exit2 = nullptr;

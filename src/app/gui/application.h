@@ -40,6 +40,10 @@ struct WindowServices {
   // The layouts shipped with the program; found beside or above the program file
   // by default.
   std::string shippedLayouts{};
+  // For the script check: the keyboard layout's name and whether a program
+  // token names something that can be started.
+  std::function<std::string()> layoutName{};
+  std::function<bool(const std::string&)> namesProgram{};
 };
 
 class ApplicationWindows {

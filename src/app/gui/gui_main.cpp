@@ -62,8 +62,11 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   platform::QtIniStore settings;
 
-  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
-                          options.startHidden, &settings};
+  WindowServices services{
+      keyboard, launcher, tray, boxes, errors, clock, {}, platform::DataFolder(), {}, options.startHidden,
+      &settings};
+  services.layoutName = [&keyboard] { return keyboard.layoutName(); };
+  services.namesProgram = [](const std::string& token) { return platform::NamesProgram(token); };
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
@@ -84,6 +87,11 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
+  keyboard.setInterruptFd(signalWatcher.pendingFd());
+  QTimer spareWakeup;
+  spareWakeup.setSingleShot(true);
+  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { keyboard.service(); });
+  keyboard.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
   // A display connection that goes away is noticed even while nothing is typed.
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });

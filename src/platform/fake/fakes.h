@@ -19,18 +19,24 @@ struct KeyEvent {
   bool operator==(const KeyEvent&) const = default;
 };
 
-inline KeyEvent Down(std::uint8_t vk) { return {vk, true}; }
-inline KeyEvent Up(std::uint8_t vk) { return {vk, false}; }
+inline KeyEvent Down(std::uint8_t vk) {
+  return {vk, true};
+}
+inline KeyEvent Up(std::uint8_t vk) {
+  return {vk, false};
+}
 
 // Records key events; the layout is the built-in US one unless replaced.
 class RecordingKeyboard : public platform::Keyboard {
  public:
   void keybd_event(std::uint8_t vk, platform::KeyDirection direction) override;
   std::int16_t VkKeyScanA(char c) override;
+  void typeText(std::string_view utf8) override { texts.emplace_back(utf8); }
   void flush() override { ++flushes; }
   void scriptEnded() override { ++scriptEnds; }
 
   std::vector<KeyEvent> events;
+  std::vector<std::string> texts;  // the exact texts typed
   std::function<std::int16_t(char)> layout;
   int flushes = 0;
   int scriptEnds = 0;

@@ -1,16 +1,16 @@
 #include "platform/x11/x11_keyboard.h"
 
-// Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
-#include <QCoreApplication>
-#include <QTimer>
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 // clang-format on
+#include <poll.h>
 #include <unistd.h>
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -164,13 +164,16 @@ void X11Keyboard::reload() {
   std::vector<std::uint8_t> reserved;
   std::vector<Spare> kept;
   for (Spare& s : pool_) {
-    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) s.keysym = 0;
+    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) s.keysym = s.shifted = 0;
     if (s.keysym == 0 && !keymap.empty(s.keycode)) continue;
     kept.push_back(s);
     reserved.push_back(s.keycode);
   }
   pool_ = std::move(kept);
-  model_.load(keymap, LayoutFromXkbLayouts(XkbLayouts(display_)), reserved);
+  const std::string layouts = XkbLayouts(display_);
+  layoutName_ = layouts.substr(0, layouts.find(','));
+  if (layoutName_.empty()) layoutName_ = "us";
+  model_.load(keymap, LayoutFromXkbLayouts(layouts), reserved);
 }
 
 void X11Keyboard::processEvents() {
@@ -222,6 +225,7 @@ X11Keyboard::Spare* X11Keyboard::spareFor(std::uint32_t keysym, bool acquire) {
 void X11Keyboard::mapSpare(Spare& spare, std::uint32_t keysym) {
   queue_.push_back({Op::Type::Map, spare.keycode, false, keysym});
   spare.keysym = keysym;
+  spare.shifted = 0;
 }
 
 void X11Keyboard::queueKey(std::uint8_t keycode, bool down) {
@@ -336,37 +340,256 @@ void X11Keyboard::scriptEnded() {
 void X11Keyboard::dropIdleSpares() {
   const auto now = Clock::now();
   auto next = Clock::duration::max();
-  bool dropped = false;
+  std::vector<SpareSyms> drops;
   for (Spare& s : pool_) {
     if (s.keysym == 0 || s.held) continue;
     const auto age = now - s.lastUse;
     if (age >= kSpareHold) {
-      mapSpare(s, NoSymbol);
-      s.keysym = 0;
-      dropped = true;
+      drops.push_back({s.keycode, 0, 0});
+      s.keysym = s.shifted = 0;
     } else {
       next = std::min<Clock::duration>(next, kSpareHold - age);
     }
   }
-  if (dropped) {
+  if (!drops.empty()) {
     sendQueued();
+    setSpareSyms(drops);
     XFlush(display_);
   }
-  if (next == Clock::duration::max() || QCoreApplication::instance() == nullptr) return;
-  if (!spareTimer_) {
-    spareTimer_ = std::make_unique<QTimer>();
-    spareTimer_->setSingleShot(true);
-    QObject::connect(spareTimer_.get(), &QTimer::timeout, [this] {
-      if (display_ != nullptr) dropIdleSpares();
-    });
+  if (next == Clock::duration::max() || !wakeupRequest_) return;
+  wakeupRequest_(std::chrono::ceil<std::chrono::milliseconds>(next) + std::chrono::milliseconds(1));
+}
+
+void X11Keyboard::service() {
+  if (display_ != nullptr) dropIdleSpares();
+}
+
+void X11Keyboard::setSpareSyms(const std::vector<SpareSyms>& changes) {
+  if (changes.empty()) return;
+  XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+  if (xkb == nullptr) return;
+  // All keys change in one request, so receivers fetch the keymap once.
+  XkbMapChangesRec changed{};
+  for (const SpareSyms& c : changes) {
+    if (c.plain == 0 && c.shifted == 0) {
+      XkbChangeTypesOfKey(xkb, c.keycode, 0, XkbGroup1Mask, nullptr, &changed);
+      continue;
+    }
+    int types[XkbNumKbdGroups] = {XkbTwoLevelIndex, 0, 0, 0};
+    if (XkbChangeTypesOfKey(xkb, c.keycode, 1, XkbGroup1Mask, types, &changed) != Success) continue;
+    KeySym* syms = XkbKeySymsPtr(xkb, c.keycode);
+    syms[0] = c.plain;
+    syms[1] = c.shifted;
   }
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next).count();
-  spareTimer_->start(static_cast<int>(ms) + 1);
+  XkbChangeMap(display_, xkb, &changed);
+  XkbFreeKeyboard(xkb, 0, True);
+}
+
+XkbLayoutSnapshot X11Keyboard::snapshot() {
+  XkbLayoutSnapshot snap;
+  XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+  if (xkb == nullptr || xkb->map == nullptr) return snap;
+  for (int t = 0; t < xkb->map->num_types; ++t) {
+    const XkbKeyTypeRec& kt = xkb->map->types[t];
+    XkbKeyType type;
+    type.mask = kt.mods.mask;
+    for (int e = 0; e < kt.map_count; ++e) {
+      if (kt.map[e].active) type.entries.push_back({kt.map[e].mods.mask, kt.map[e].level});
+    }
+    snap.types.push_back(std::move(type));
+  }
+  for (int kc = xkb->min_key_code; kc <= xkb->max_key_code && kc < 256; ++kc) {
+    const int groups = XkbKeyNumGroups(xkb, kc);
+    auto& key = snap.keys[static_cast<std::size_t>(kc)];
+    for (int g = 0; g < groups; ++g) {
+      XkbKeyGroup group;
+      group.type = XkbKeyKeyTypeIndex(xkb, kc, g);
+      const int width = XkbKeyGroupWidth(xkb, kc, g);
+      for (int l = 0; l < width; ++l)
+        group.syms.push_back(static_cast<std::uint32_t>(XkbKeySymEntry(xkb, kc, l, g)));
+      key.push_back(std::move(group));
+    }
+    const unsigned mods = xkb->map->modmap != nullptr ? xkb->map->modmap[kc] : 0;
+    snap.modifierMap[static_cast<std::size_t>(kc)] = static_cast<std::uint8_t>(mods);
+    if (mods == 0 || std::popcount(mods) != 1 || groups == 0) continue;
+    // Typing presses Shift and the level keys (AltGr), never Control or Alt.
+    const KeySym sym = XkbKeySymEntry(xkb, kc, 0, 0);
+    const bool shift = mods == ShiftMask && (sym == XK_Shift_L || sym == XK_Shift_R);
+    const bool level = sym == XK_ISO_Level3_Shift || sym == XK_ISO_Level5_Shift;
+    const auto bit = static_cast<std::size_t>(std::countr_zero(mods));
+    if ((shift || level) && snap.modifierKeys[bit] == 0)
+      snap.modifierKeys[bit] = static_cast<std::uint8_t>(kc);
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+  XkbStateRec state{};
+  if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) {
+    snap.lockedMods = state.locked_mods;
+    snap.group = state.group;
+  }
+  return snap;
+}
+
+bool X11Keyboard::waitUntil(Clock::time_point until) {
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return true;
+    pollfd fd{interruptFd_, POLLIN, 0};
+    const int ready = ::poll(&fd, interruptFd_ >= 0 ? 1 : 0, static_cast<int>(left));
+    if (ready > 0) return false;
+  }
+}
+
+void X11Keyboard::typeText(std::string_view utf8) {
+  if (display_ == nullptr) return;
+  startOfStep();
+  sendQueued();
+  const std::vector<char32_t> chars = DecodeUtf8(utf8);
+  if (chars.empty()) return;
+  const XkbLayoutSnapshot layout = snapshot();
+  std::array<bool, 256> skip{};
+  for (const Spare& s : pool_) skip[s.keycode] = true;
+  const TextKeys keys(layout, skip);
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  const int lockedGroup = state.locked_group;
+
+  // Modifiers the script holds are lifted for the text and pressed again after.
+  std::vector<std::uint8_t> lifted;
+  for (std::size_t kc = 0; kc < 256; ++kc) {
+    if (down_[kc] && layout.modifierMap[kc] != 0) {
+      XTestFakeKeyEvent(display_, static_cast<unsigned>(kc), False, CurrentTime);
+      lifted.push_back(static_cast<std::uint8_t>(kc));
+    }
+  }
+
+  int group = layout.group;
+  bool groupChanged = false;
+  unsigned held = 0;
+  auto holdMods = [&](unsigned want) {
+    for (unsigned bit = 0; bit < 8; ++bit) {
+      const unsigned m = 1u << bit;
+      if (((held ^ want) & m) == 0) continue;
+      XTestFakeKeyEvent(display_, layout.modifierKeys[bit], (want & m) != 0 ? True : False, CurrentTime);
+    }
+    held = want;
+  };
+  auto strike = [&](const Keystroke& k) {
+    if (k.group >= 0 && k.group != group) {
+      XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(k.group));
+      group = k.group;
+      groupChanged = true;
+    }
+    holdMods(k.mods);
+    XTestFakeKeyEvent(display_, k.keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display_, k.keycode, False, CurrentTime);
+  };
+
+  std::size_t i = 0;
+  bool warned = false;
+  while (i < chars.size()) {
+    // The keys of the spare pool as text left them: two symbols each.
+    std::vector<Spare*> free;
+    std::vector<std::pair<std::uint32_t, Keystroke>> placed;
+    auto placedAt = [&placed](std::uint32_t sym) -> const Keystroke* {
+      for (const auto& [s, k] : placed) {
+        if (s == sym) return &k;
+      }
+      return nullptr;
+    };
+    for (Spare& s : pool_) {
+      if (s.held) continue;
+      free.push_back(&s);
+      if (s.shifted == 0) continue;
+      placed.push_back({s.keysym, {s.keycode, -1, 0}});
+      if (s.shifted != s.keysym) placed.push_back({s.shifted, {s.keycode, -1, ShiftMask}});
+    }
+    // The characters up to the first whose symbol no longer fits on the pool.
+    std::vector<std::uint32_t> needed;
+    for (std::size_t j = i; j < chars.size(); ++j) {
+      if (keys.find(chars[j])) continue;
+      const std::uint32_t sym = KeysymForCharacter(chars[j]);
+      if (sym == 0 || std::find(needed.begin(), needed.end(), sym) != needed.end()) continue;
+      if (needed.size() == free.size() * 2) break;
+      needed.push_back(sym);
+    }
+    std::vector<std::uint32_t> toPlace;
+    for (const std::uint32_t sym : needed) {
+      if (placedAt(sym) == nullptr) toPlace.push_back(sym);
+    }
+    // Spare keys whose symbols this part of the text does not need take the
+    // new ones: empty keys first, then the least recently used.
+    std::stable_sort(free.begin(), free.end(), [](const Spare* a, const Spare* b) {
+      if ((a->keysym == 0) != (b->keysym == 0)) return a->keysym == 0;
+      return a->lastUse < b->lastUse;
+    });
+    std::vector<SpareSyms> changes;
+    Clock::time_point readyAt{};
+    std::reverse(toPlace.begin(), toPlace.end());
+    for (Spare* s : free) {
+      if (toPlace.empty()) break;
+      const bool inUse =
+          s->shifted != 0 && (std::find(needed.begin(), needed.end(), s->keysym) != needed.end() ||
+                              std::find(needed.begin(), needed.end(), s->shifted) != needed.end());
+      if (inUse) continue;
+      const std::uint32_t plain = toPlace.back();
+      toPlace.pop_back();
+      std::uint32_t shifted = plain;
+      if (!toPlace.empty()) {
+        shifted = toPlace.back();
+        toPlace.pop_back();
+      }
+      // Receivers look keys up after the events arrive: the old symbols stay
+      // for the hold time after their last use.
+      if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kSpareHold);
+      changes.push_back({s->keycode, plain, shifted});
+    }
+    if (!changes.empty()) {
+      XFlush(display_);
+      if (!waitUntil(readyAt)) break;
+      for (const SpareSyms& c : changes) {
+        for (Spare& s : pool_) {
+          if (s.keycode != c.keycode) continue;
+          s.keysym = c.plain;
+          s.shifted = c.shifted;
+          placed.push_back({c.plain, {c.keycode, -1, 0}});
+          if (c.shifted != c.plain) placed.push_back({c.shifted, {c.keycode, -1, ShiftMask}});
+        }
+      }
+      setSpareSyms(changes);
+    }
+    const std::size_t from = i;
+    for (; i < chars.size(); ++i) {
+      if (const auto k = keys.find(chars[i])) {
+        strike(*k);
+        continue;
+      }
+      const std::uint32_t sym = KeysymForCharacter(chars[i]);
+      if (const Keystroke* k = placedAt(sym)) {
+        strike(*k);
+        for (Spare& s : pool_) {
+          if (s.keycode == k->keycode) s.lastUse = Clock::now();
+        }
+        continue;
+      }
+      if (sym != 0 && !free.empty() && i > from) break;  // the next part of the text
+      if (!warned) {
+        std::fprintf(stderr, "tapwell: no key and no spare keycode for a character of the text\n");
+        warned = true;
+      }
+    }
+    XFlush(display_);
+  }
+
+  holdMods(0);
+  if (groupChanged) XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(lockedGroup));
+  for (const std::uint8_t kc : lifted) XTestFakeKeyEvent(display_, kc, True, CurrentTime);
+  XFlush(display_);
+  dropIdleSpares();
 }
 
 void X11Keyboard::shutdown() {
   if (display_ == nullptr) return;
-  spareTimer_.reset();
+  wakeupRequest_ = nullptr;
   for (int kc = 0; kc < 256; ++kc) {
     if (down_[kc]) queueKey(static_cast<std::uint8_t>(kc), false);
   }
@@ -385,11 +608,12 @@ void X11Keyboard::shutdown() {
   }
   const auto wait = last + kSpareHold - Clock::now();
   if (last != Clock::time_point{} && wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
+  std::vector<SpareSyms> drops;
   for (Spare& s : pool_) {
-    if (s.keysym != 0) mapSpare(s, NoSymbol);
-    s.keysym = 0;
+    if (s.keysym != 0) drops.push_back({s.keycode, 0, 0});
+    s.keysym = s.shifted = 0;
   }
-  sendQueued();
+  setSpareSyms(drops);
   XSync(display_, False);
   XCloseDisplay(display_);
   display_ = nullptr;
