@@ -53,11 +53,6 @@ std::u32string Typed(const std::vector<e2e::Event>& events) {
   return out;
 }
 
-std::u32string U32(const std::string& utf8) {
-  const auto v = DecodeUtf8(utf8);
-  return {v.begin(), v.end()};
-}
-
 std::string Utf8(const std::u32string& text) {
   std::string out;
   for (const char32_t c : text) {
@@ -143,14 +138,14 @@ TEST_P(ExactText, ArrivesCharacterByCharacterInAnXlibWindowAndAQtLineEdit) {
 INSTANTIATE_TEST_SUITE_P(Layouts, ExactText,
                          ::testing::Values(Layout{"pc105", "us"}, Layout{"jp106", "jp"},
                                            Layout{"pc105", "de"}, Layout{"pc105", "fr"}),
-                         [](const auto& info) { return std::string(info.param.layout); });
+                         [](const ::testing::TestParamInfo<Layout>& p) { return std::string(p.param.layout); });
 
 TEST(ExactTextModifiers, AHeldShiftIsLiftedForTheTextAndPressedAgainAfterIt) {
   E2E_START_X(server);
   std::string why;
   auto receiver = e2e::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
-  const e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", ">shift_a'aB1!'_b<shift"}, server->env());
+  const e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", ">shift\"a\"'aB1!'_b<shift"}, server->env());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Utf8(Typed(receiver->finish())), "AaB1!B");
 }
@@ -167,7 +162,7 @@ TEST(ExactTextSignals, AKilledRunLeavesTheKeymapAsItWasAndNoKeyDown) {
   std::string why;
   auto receiver = e2e::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
-  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", ">shift'" + Utf8(kanji) + "'"}, server->env());
+  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", ">shift\"\"'" + Utf8(kanji) + "'"}, server->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(receiver->waitFor("press U4E10", 20000)) << "the text did not start";
   run->signal(SIGTERM);

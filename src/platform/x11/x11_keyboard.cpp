@@ -367,21 +367,36 @@ void X11Keyboard::service() {
 void X11Keyboard::setSpareSyms(const std::vector<SpareSyms>& changes) {
   if (changes.empty()) return;
   XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
-  if (xkb == nullptr) return;
+  if (xkb == nullptr || xkb->map == nullptr) return;
   // All keys change in one request, so receivers fetch the keymap once.
-  XkbMapChangesRec changed{};
+  int first = 255;
+  int last = 0;
   for (const SpareSyms& c : changes) {
+    XkbSymMapPtr map = &xkb->map->key_sym_map[c.keycode];
     if (c.plain == 0 && c.shifted == 0) {
-      XkbChangeTypesOfKey(xkb, c.keycode, 0, XkbGroup1Mask, nullptr, &changed);
-      continue;
+      XkbResizeKeySyms(xkb, c.keycode, 0);
+      map->group_info = XkbSetNumGroups(map->group_info, 0);
+      map->width = 0;
+    } else {
+      KeySym* syms = XkbResizeKeySyms(xkb, c.keycode, 2);
+      if (syms == nullptr) continue;
+      // One group of two levels, plain and Shift, whatever the locks.
+      map->kt_index[0] = XkbTwoLevelIndex;
+      map->group_info = XkbSetGroupInfo(1, XkbWrapIntoRange, 0);
+      map->width = 2;
+      syms[0] = c.plain;
+      syms[1] = c.shifted;
     }
-    int types[XkbNumKbdGroups] = {XkbTwoLevelIndex, 0, 0, 0};
-    if (XkbChangeTypesOfKey(xkb, c.keycode, 1, XkbGroup1Mask, types, &changed) != Success) continue;
-    KeySym* syms = XkbKeySymsPtr(xkb, c.keycode);
-    syms[0] = c.plain;
-    syms[1] = c.shifted;
+    first = std::min<int>(first, c.keycode);
+    last = std::max<int>(last, c.keycode);
   }
-  XkbChangeMap(display_, xkb, &changed);
+  if (first <= last) {
+    XkbMapChangesRec changed{};
+    changed.changed = XkbKeySymsMask;
+    changed.first_key_sym = static_cast<KeyCode>(first);
+    changed.num_key_syms = static_cast<unsigned char>(last - first + 1);
+    XkbChangeMap(display_, xkb, &changed);
+  }
   XkbFreeKeyboard(xkb, 0, True);
 }
 
