@@ -2,6 +2,7 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <bit>
 
 namespace tapwell::platform::x11 {
@@ -52,6 +53,31 @@ TextKeys::TextKeys(const XkbLayoutSnapshot& layout, const std::array<bool, 256>&
     const auto& groups = layout.keys[best.stroke.keycode];
     if (layout.group % static_cast<int>(groups.size()) == best.stroke.group) best.stroke.group = layout.group;
   }
+}
+
+SpareType ChooseSpareType(const XkbLayoutSnapshot& layout) {
+  unsigned pressable = 0;
+  for (unsigned bit = 0; bit < 8; ++bit) {
+    if (layout.modifierKeys[bit] != 0) pressable |= 1u << bit;
+  }
+  SpareType best;
+  bool found = false;
+  for (std::size_t t = 0; t < layout.types.size(); ++t) {
+    const XkbKeyType& type = layout.types[t];
+    if (type.levels < 2 || (found && type.levels <= static_cast<int>(best.levelMods.size()))) continue;
+    std::vector<unsigned> mods(static_cast<std::size_t>(type.levels), ~0u);
+    for (unsigned held = 0; held < 256; ++held) {
+      if ((held & ~pressable) != 0) continue;
+      const int level = type.levelFor(held | layout.lockedMods);
+      if (level < 0 || level >= type.levels) continue;
+      unsigned& m = mods[static_cast<std::size_t>(level)];
+      if (m == ~0u || std::popcount(held) < std::popcount(m)) m = held;
+    }
+    if (std::find(mods.begin(), mods.end(), ~0u) != mods.end()) continue;
+    best = SpareType{static_cast<int>(t), std::move(mods)};
+    found = true;
+  }
+  return best;
 }
 
 std::optional<Keystroke> TextKeys::find(char32_t c) const {

@@ -18,6 +18,7 @@ struct XkbKeyType {
     int level = 0;
   };
   unsigned mask = 0;
+  int levels = 1;
   std::vector<Entry> entries;  // the active entries; any other combination is level 0
 
   int levelFor(unsigned mods) const;
@@ -65,6 +66,14 @@ class TextKeys {
   };
   std::unordered_map<char32_t, Best> best_;
 };
+
+// The key type that carries the most symbols on one spare keycode, and the
+// modifiers that select each of its levels as the locks stand.
+struct SpareType {
+  int type = 1;  // two levels: plain and Shift
+  std::vector<unsigned> levelMods{0, 1};
+};
+SpareType ChooseSpareType(const XkbLayoutSnapshot& layout);
 
 // The code points of UTF-8 text; a byte that starts no valid sequence stands for
 // itself as U+FFFD.

@@ -164,7 +164,10 @@ void X11Keyboard::reload() {
   std::vector<std::uint8_t> reserved;
   std::vector<Spare> kept;
   for (Spare& s : pool_) {
-    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) s.keysym = s.shifted = 0;
+    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) {
+      s.keysym = 0;
+      s.levels.clear();
+    }
     if (s.keysym == 0 && !keymap.empty(s.keycode)) continue;
     kept.push_back(s);
     reserved.push_back(s.keycode);
@@ -225,7 +228,7 @@ X11Keyboard::Spare* X11Keyboard::spareFor(std::uint32_t keysym, bool acquire) {
 void X11Keyboard::mapSpare(Spare& spare, std::uint32_t keysym) {
   queue_.push_back({Op::Type::Map, spare.keycode, false, keysym});
   spare.keysym = keysym;
-  spare.shifted = 0;
+  spare.levels.clear();
 }
 
 void X11Keyboard::queueKey(std::uint8_t keycode, bool down) {
@@ -345,8 +348,9 @@ void X11Keyboard::dropIdleSpares() {
     if (s.keysym == 0 || s.held) continue;
     const auto age = now - s.lastUse;
     if (age >= kSpareHold) {
-      drops.push_back({s.keycode, 0, 0});
-      s.keysym = s.shifted = 0;
+      drops.push_back({s.keycode, 0, {}});
+      s.keysym = 0;
+      s.levels.clear();
     } else {
       next = std::min<Clock::duration>(next, kSpareHold - age);
     }
@@ -373,19 +377,18 @@ void X11Keyboard::setSpareSyms(const std::vector<SpareSyms>& changes) {
   int last = 0;
   for (const SpareSyms& c : changes) {
     XkbSymMapPtr map = &xkb->map->key_sym_map[c.keycode];
-    if (c.plain == 0 && c.shifted == 0) {
+    if (c.syms.empty()) {
       XkbResizeKeySyms(xkb, c.keycode, 0);
       map->group_info = XkbSetNumGroups(map->group_info, 0);
       map->width = 0;
     } else {
-      KeySym* syms = XkbResizeKeySyms(xkb, c.keycode, 2);
+      const auto width = static_cast<int>(c.syms.size());
+      KeySym* syms = XkbResizeKeySyms(xkb, c.keycode, width);
       if (syms == nullptr) continue;
-      // One group of two levels, plain and Shift, whatever the locks.
-      map->kt_index[0] = XkbTwoLevelIndex;
+      map->kt_index[0] = static_cast<unsigned char>(c.type);
       map->group_info = XkbSetGroupInfo(1, XkbWrapIntoRange, 0);
-      map->width = 2;
-      syms[0] = c.plain;
-      syms[1] = c.shifted;
+      map->width = static_cast<unsigned char>(width);
+      for (int l = 0; l < width; ++l) syms[l] = c.syms[static_cast<std::size_t>(l)];
     }
     first = std::min<int>(first, c.keycode);
     last = std::max<int>(last, c.keycode);
@@ -408,6 +411,7 @@ XkbLayoutSnapshot X11Keyboard::snapshot() {
     const XkbKeyTypeRec& kt = xkb->map->types[t];
     XkbKeyType type;
     type.mask = kt.mods.mask;
+    type.levels = kt.num_levels;
     for (int e = 0; e < kt.map_count; ++e) {
       if (kt.map[e].active) type.entries.push_back({kt.map[e].mods.mask, kt.map[e].level});
     }
@@ -464,6 +468,8 @@ void X11Keyboard::typeText(std::string_view utf8) {
   std::array<bool, 256> skip{};
   for (const Spare& s : pool_) skip[s.keycode] = true;
   const TextKeys keys(layout, skip);
+  const SpareType spareType = ChooseSpareType(layout);
+  const std::size_t width = spareType.levelMods.size();
   XkbStateRec state{};
   XkbGetState(display_, XkbUseCoreKbd, &state);
   const int lockedGroup = state.locked_group;
@@ -502,7 +508,7 @@ void X11Keyboard::typeText(std::string_view utf8) {
   std::size_t i = 0;
   bool warned = false;
   while (i < chars.size()) {
-    // The keys of the spare pool as text left them: two symbols each.
+    // The keys of the spare pool as text left them.
     std::vector<Spare*> free;
     std::vector<std::pair<std::uint32_t, Keystroke>> placed;
     auto placedAt = [&placed](std::uint32_t sym) -> const Keystroke* {
@@ -514,9 +520,8 @@ void X11Keyboard::typeText(std::string_view utf8) {
     for (Spare& s : pool_) {
       if (s.held) continue;
       free.push_back(&s);
-      if (s.shifted == 0) continue;
-      placed.push_back({s.keysym, {s.keycode, -1, 0}});
-      if (s.shifted != s.keysym) placed.push_back({s.shifted, {s.keycode, -1, ShiftMask}});
+      for (std::size_t l = 0; l < s.levels.size(); ++l)
+        placed.push_back({s.levels[l], {s.keycode, -1, s.levelMods[l]}});
     }
     // The characters up to the first whose symbol no longer fits on the pool.
     std::vector<std::uint32_t> needed;
@@ -524,7 +529,7 @@ void X11Keyboard::typeText(std::string_view utf8) {
       if (keys.find(chars[j])) continue;
       const std::uint32_t sym = KeysymForCharacter(chars[j]);
       if (sym == 0 || std::find(needed.begin(), needed.end(), sym) != needed.end()) continue;
-      if (needed.size() == free.size() * 2) break;
+      if (needed.size() == free.size() * width) break;
       needed.push_back(sym);
     }
     std::vector<std::uint32_t> toPlace;
@@ -542,21 +547,21 @@ void X11Keyboard::typeText(std::string_view utf8) {
     std::reverse(toPlace.begin(), toPlace.end());
     for (Spare* s : free) {
       if (toPlace.empty()) break;
-      const bool inUse =
-          s->shifted != 0 && (std::find(needed.begin(), needed.end(), s->keysym) != needed.end() ||
-                              std::find(needed.begin(), needed.end(), s->shifted) != needed.end());
+      const bool inUse = std::any_of(s->levels.begin(), s->levels.end(), [&needed](std::uint32_t sym) {
+        return std::find(needed.begin(), needed.end(), sym) != needed.end();
+      });
       if (inUse) continue;
-      const std::uint32_t plain = toPlace.back();
-      toPlace.pop_back();
-      std::uint32_t shifted = plain;
-      if (!toPlace.empty()) {
-        shifted = toPlace.back();
+      SpareSyms change{s->keycode, spareType.type, {}};
+      while (change.syms.size() < width && !toPlace.empty()) {
+        change.syms.push_back(toPlace.back());
         toPlace.pop_back();
       }
+      // Levels left over repeat the first symbol.
+      change.syms.resize(width, change.syms.front());
       // Receivers look keys up after the events arrive: the old symbols stay
       // for the hold time after their last use.
       if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kSpareHold);
-      changes.push_back({s->keycode, plain, shifted});
+      changes.push_back(std::move(change));
     }
     if (!changes.empty()) {
       XFlush(display_);
@@ -564,10 +569,11 @@ void X11Keyboard::typeText(std::string_view utf8) {
       for (const SpareSyms& c : changes) {
         for (Spare& s : pool_) {
           if (s.keycode != c.keycode) continue;
-          s.keysym = c.plain;
-          s.shifted = c.shifted;
-          placed.push_back({c.plain, {c.keycode, -1, 0}});
-          if (c.shifted != c.plain) placed.push_back({c.shifted, {c.keycode, -1, ShiftMask}});
+          s.keysym = c.syms.front();
+          s.levels = c.syms;
+          s.levelMods = spareType.levelMods;
+          for (std::size_t l = 0; l < width; ++l)
+            placed.push_back({c.syms[l], {c.keycode, -1, s.levelMods[l]}});
         }
       }
       setSpareSyms(changes);
@@ -625,8 +631,9 @@ void X11Keyboard::shutdown() {
   if (last != Clock::time_point{} && wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
   std::vector<SpareSyms> drops;
   for (Spare& s : pool_) {
-    if (s.keysym != 0) drops.push_back({s.keycode, 0, 0});
-    s.keysym = s.shifted = 0;
+    if (s.keysym != 0) drops.push_back({s.keycode, 0, {}});
+    s.keysym = 0;
+    s.levels.clear();
   }
   setSpareSyms(drops);
   XSync(display_, False);

@@ -80,8 +80,11 @@ class X11Keyboard final : public Keyboard {
   using Clock = std::chrono::steady_clock;
   struct Spare {
     std::uint8_t keycode = 0;
-    std::uint32_t keysym = 0;   // 0: unmapped
-    std::uint32_t shifted = 0;  // the symbol with Shift, when text put two on the key
+    std::uint32_t keysym = 0;  // 0: unmapped
+    // The symbols text put on the key, by level, with the modifiers of each
+    // level; empty for a key put there by a key command.
+    std::vector<std::uint32_t> levels;
+    std::vector<unsigned> levelMods;
     bool held = false;
     Clock::time_point lastUse{};
   };
@@ -94,12 +97,12 @@ class X11Keyboard final : public Keyboard {
   Spare* spareFor(std::uint32_t keysym, bool acquire);
   void mapSpare(Spare& spare, std::uint32_t keysym);
   void dropIdleSpares();
-  // Puts the symbols on the spare keycodes in one keymap change: a key with two
-  // levels (plain, Shift), or no symbol when both are 0.
+  // Puts the symbols on the spare keycodes in one keymap change: one group of
+  // the key type with a symbol per level, or no symbol when there are none.
   struct SpareSyms {
-    std::uint8_t keycode;
-    std::uint32_t plain;
-    std::uint32_t shifted;
+    std::uint8_t keycode = 0;
+    int type = 0;
+    std::vector<std::uint32_t> syms;
   };
   void setSpareSyms(const std::vector<SpareSyms>& changes);
   XkbLayoutSnapshot snapshot();

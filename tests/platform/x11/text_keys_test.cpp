@@ -18,10 +18,10 @@ constexpr unsigned kLevel3 = Mod5Mask;
 XkbLayoutSnapshot Layout() {
   XkbLayoutSnapshot l;
   l.types = {
-      {0, {}},                                                                 // one level
-      {kShift, {{kShift, 1}}},                                                 // two levels
-      {kShift | kLock, {{kShift, 1}, {kLock, 1}}},                             // letters
-      {kShift | kLevel3, {{kShift, 1}, {kLevel3, 2}, {kShift | kLevel3, 3}}},  // four levels
+      {0, 1, {}},                                                                 // one level
+      {kShift, 2, {{kShift, 1}}},                                                 // two levels
+      {kShift | kLock, 2, {{kShift, 1}, {kLock, 1}}},                             // letters
+      {kShift | kLevel3, 4, {{kShift, 1}, {kLevel3, 2}, {kShift | kLevel3, 3}}},  // four levels
   };
   l.keys[38] = {{2, {XK_a, XK_A}}};
   l.keys[11] = {{3, {XK_2, XK_quotedbl, XK_twosuperior, XK_at}}};
@@ -85,6 +85,20 @@ TEST(TextKeys, NoLevelKeyAndSkippedKeycodesAreNotUsed) {
   EXPECT_EQ(keys.find(U'"'), K(11, 0, kShift));
   // Without the digit key the keypad key is the one left.
   EXPECT_EQ(keys.find(U'1'), K(87, 0, 0));
+}
+
+TEST(TextKeys, SpareKeysTakeTheWidestTypeTheModifierKeysReach) {
+  XkbLayoutSnapshot l = Layout();
+  SpareType spare = ChooseSpareType(l);
+  EXPECT_EQ(spare.type, 3);
+  EXPECT_EQ(spare.levelMods, (std::vector<unsigned>{0, kShift, kLevel3, kShift | kLevel3}));
+  // Without a level key only Shift is left; Caps Lock does not matter to the
+  // two-level type.
+  l.modifierKeys[7] = 0;
+  l.lockedMods = kLock;
+  spare = ChooseSpareType(l);
+  EXPECT_EQ(spare.type, 1);
+  EXPECT_EQ(spare.levelMods, (std::vector<unsigned>{0, kShift}));
 }
 
 TEST(TextKeys, Utf8DecodingAndKeysyms) {
