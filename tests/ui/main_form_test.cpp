@@ -63,14 +63,10 @@ TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     QString text;
-    if (auto* l = qobject_cast<QLabel*>(w))
-      text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(w))
-      text = b->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-      text = e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w))
-      text = c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
     EXPECT_EQ(text.toStdString(), p.text);
     EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(w->isHidden());
@@ -201,8 +197,7 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
 
 QWidget* Owner(QWidget* w) {
   // The line edit of an editable list stands for the list.
-  if (w && qobject_cast<QComboBox*>(w->parentWidget()))
-    return w->parentWidget();
+  if (w && qobject_cast<QComboBox*>(w->parentWidget())) return w->parentWidget();
   return w;
 }
 
@@ -379,6 +374,24 @@ TEST_F(MainBehaviourTest, AFailingTrayHandlerIsReportedAndGoesNoFurther) {
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].second, "tray handler failed.");
   EXPECT_EQ(popped.count(), 0);
+}
+
+TEST_F(MainBehaviourTest, CheckScriptShowsTheFindingsOfTheScriptBox) {
+  Tmain& m = form();
+  m.Edit1->setText(QString::fromUtf8("_return\"W\"'日本"));
+  m.CheckScriptItem->trigger();
+  m.Edit1->setText(QStringLiteral("_enter"));
+  m.CheckScriptItem->trigger();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[0].first, "Tapwell");
+  EXPECT_EQ(boxes.shown[0].second,
+            "2: warning: 'return' is no key name: it strikes only R; did you mean ENTER?\n"
+            "9: warning: 'W' needs Shift on the us layout: the literal types its key unshifted; use '...' "
+            "for exact "
+            "text\n"
+            "11: error: unclosed text: no closing \"'\"; nothing of it is typed");
+  EXPECT_EQ(boxes.shown[1].second, "No problems found.");
+  EXPECT_TRUE(keyboard.events.empty());
 }
 
 TEST_F(MainBehaviourTest, AboutShowsTitleAndVersionOnTwoLines) {
