@@ -89,7 +89,7 @@ TEST(Cli, DryRunExitCodes) {
 TEST(Cli, CheckPrintsFindingsAndExitsByTheWorstOfThem) {
   // Without a display the built-in US layout is used.
   ::unsetenv("DISPLAY");
-  auto sound = Headless({"--check", "_enter'Hello, World!'"});
+  auto sound = Headless({"--check", "'Hello, World!'_enter"});
   EXPECT_EQ(sound.code, kExitOk);
   EXPECT_EQ(sound.out, "");
   auto warned = Headless({"--check", "\"Hi\"#_a"});
