@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr)) return *code;
+  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
+    return *code;
   const bool tray = args.size() == 1 && args[0] == "--tray";
   if (!args.empty() && !tray) {
     std::cerr << "tapwell: unknown option '" << args[0] << "'\nTry 'tapwell --help' for more information.\n";

@@ -12,7 +12,8 @@ namespace tapwell::ui {
 namespace {
 
 void HideApplication() {
-  if (qApp) qApp->setProperty("ShowMainForm", false);
+  if (qApp)
+    qApp->setProperty("ShowMainForm", false);
   for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
 }
 
@@ -28,7 +29,8 @@ bool IsContinuation(unsigned char c) {
 }  // namespace
 
 std::string CutAtCharacter(const std::string& text, std::size_t max) {
-  if (text.size() <= max) return text;
+  if (text.size() <= max)
+    return text;
   std::size_t end = max;
   // Step back over the continuation bytes of the character that the cut splits.
   while (end > 0 && IsContinuation(static_cast<unsigned char>(text[end]))) --end;
@@ -37,7 +39,8 @@ std::string CutAtCharacter(const std::string& text, std::size_t max) {
 
 platform::TrayImage TrayImageOf(const QIcon& icon) {
   platform::TrayImage image;
-  if (icon.isNull()) return image;
+  if (icon.isNull())
+    return image;
   const QImage pixels = icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
   image.width = pixels.width();
   image.height = pixels.height();
@@ -75,7 +78,8 @@ TIconTray::~TIconTray() {
 }
 
 void TIconTray::Loaded() {
-  if (FHideMainForm) ApplicationHider()();
+  if (FHideMainForm)
+    ApplicationHider()();
   UpdateIcon(true);
 }
 
@@ -85,19 +89,22 @@ void TIconTray::setIcon(const QIcon& icon) {
 }
 
 void TIconTray::setHint(const std::string& value) {
-  if (value == FHint) return;
+  if (value == FHint)
+    return;
   FHint = CutAtCharacter(value, kMaxHintBytes);
   UpdateIcon(true);
 }
 
 void TIconTray::setShowHint(bool value) {
-  if (value == FShowHint) return;
+  if (value == FShowHint)
+    return;
   FShowHint = value;
   UpdateIcon(true);
 }
 
 void TIconTray::watch(TPopupMenu* menu) {
-  if (!menu) return;
+  if (!menu)
+    return;
   // Connected once per menu, however often it is assigned.
   connect(menu, &QObject::destroyed, this, &TIconTray::Notification, Qt::UniqueConnection);
 }
@@ -113,13 +120,17 @@ void TIconTray::setLBtnPopupMenu(TPopupMenu* menu) {
 }
 
 void TIconTray::Notification(QObject* component) {
-  if (FRBtnPopupMenu && static_cast<QObject*>(FRBtnPopupMenu) == component) FRBtnPopupMenu = nullptr;
-  if (FLBtnPopupMenu && static_cast<QObject*>(FLBtnPopupMenu) == component) FLBtnPopupMenu = nullptr;
+  if (FRBtnPopupMenu && static_cast<QObject*>(FRBtnPopupMenu) == component)
+    FRBtnPopupMenu = nullptr;
+  if (FLBtnPopupMenu && static_cast<QObject*>(FLBtnPopupMenu) == component)
+    FLBtnPopupMenu = nullptr;
 }
 
 void TIconTray::UpdateIcon(bool show) {
-  if (loading_) return;
-  if (show && FIcon.isNull()) show = false;
+  if (loading_)
+    return;
+  if (show && FIcon.isNull())
+    show = false;
   bool ok = true;
   if (show) {
     const platform::TrayImage image = TrayImageOf(FIcon);
@@ -128,7 +139,8 @@ void TIconTray::UpdateIcon(bool show) {
   } else if (FRegistered) {
     ok = tray_.hide();
   }
-  if (!ok) throw EIconTrayError("Registration Error");
+  if (!ok)
+    throw EIconTrayError("Registration Error");
   FRegistered = show;
 }
 
@@ -136,11 +148,13 @@ void TIconTray::activated(platform::TrayActivation activation) {
   const QPoint at = QCursor::pos();
   switch (activation) {
     case platform::TrayActivation::Click:
-      if (OnClick) OnClick(this);
+      if (OnClick)
+        OnClick(this);
       PopupAt(at.x(), at.y(), FLBtnPopupMenu);
       break;
     case platform::TrayActivation::DoubleClick:
-      if (OnDblClick) OnDblClick(this);
+      if (OnDblClick)
+        OnDblClick(this);
       break;
     case platform::TrayActivation::Context:
       PopupAt(at.x(), at.y(), FRBtnPopupMenu);
@@ -151,11 +165,13 @@ void TIconTray::activated(platform::TrayActivation activation) {
 }
 
 void TIconTray::PopupAt(int X, int Y, TPopupMenu* menu) {
-  if (!menu || !menu->AutoPopup) return;
+  if (!menu || !menu->AutoPopup)
+    return;
   if (auto* form = qobject_cast<QWidget*>(parent())) {
     // Cancel a mouse mode in progress in the owning form.
     QWidget* grabber = QWidget::mouseGrabber();
-    if (grabber && grabber->window() == form->window()) grabber->releaseMouse();
+    if (grabber && grabber->window() == form->window())
+      grabber->releaseMouse();
   }
   menu->Popup(X, Y);
 }

@@ -50,7 +50,8 @@ class MainFixture : public ::testing::Test {
           std::make_unique<platform::XdgAutostart>(platform::XdgAutostart::UserFolder(), "/usr/bin/tapwell");
       autostart = ownAutostart_.get();
     }
-    if (!fileDialogs) fileDialogs = &realDialogs_;
+    if (!fileDialogs)
+      fileDialogs = &realDialogs_;
     return MainServices{.keyboard = keyboard,
                         .launcher = launcher,
                         .tray = tray,
@@ -72,7 +73,8 @@ class MainFixture : public ::testing::Test {
   }
 
   Tmain& form() {
-    if (!main_) main_ = std::make_unique<Tmain>(services());
+    if (!main_)
+      main_ = std::make_unique<Tmain>(services());
     return *main_;
   }
 

@@ -64,10 +64,14 @@ TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     QString text;
-    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w))
+      text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w))
+      text = b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+      text = e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w))
+      text = c->currentText();
     EXPECT_EQ(text.toStdString(), p.text);
     EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(w->isHidden());
@@ -198,7 +202,8 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
 
 QWidget* Owner(QWidget* w) {
   // The line edit of an editable list stands for the list.
-  if (w && qobject_cast<QComboBox*>(w->parentWidget())) return w->parentWidget();
+  if (w && qobject_cast<QComboBox*>(w->parentWidget()))
+    return w->parentWidget();
   return w;
 }
 

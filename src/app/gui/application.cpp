@@ -55,7 +55,8 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
     QTimer::singleShot(0, main.get(), [this] { main->guard().run([this] { main->Button2Click(); }); });
     // A tray host that comes too late leaves the main window as the way in.
     QObject::connect(main.get(), &ui::Tmain::trayWaitOver, main.get(), [this] {
-      if (startup->handedOver()) showMain();
+      if (startup->handedOver())
+        showMain();
     });
   }
 }
@@ -79,7 +80,8 @@ void ApplicationWindows::start() {
 void ApplicationWindows::showMain() {
   // Started at login, the window stays behind its tray icon; without an icon it
   // is shown as usual, so that the user can reach it.
-  if (services_.trayStart && (main->IconTray1->Registered() || main->waitingForTray())) return;
+  if (services_.trayStart && (main->IconTray1->Registered() || main->waitingForTray()))
+    return;
   main->show();
   main->raise();
   main->activateWindow();
@@ -87,25 +89,29 @@ void ApplicationWindows::showMain() {
 
 TaskbarExclusion::TaskbarExclusion(std::function<bool()> trayRegistered, QObject* parent)
     : QObject(parent), trayRegistered_(std::move(trayRegistered)) {
-  if (qApp) qApp->installEventFilter(this);
+  if (qApp)
+    qApp->installEventFilter(this);
 }
 
 void TaskbarExclusion::apply(QWidget* window, bool skip) {
-  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip) return;
+  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
+    return;
   platform::SetSkipTaskbar(window, skip);
 }
 
 void TaskbarExclusion::refresh() {
   const bool skip = trayRegistered_();
   for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->isVisible()) apply(w, skip);
+    if (w->isVisible())
+      apply(w, skip);
   }
 }
 
 bool TaskbarExclusion::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow()) apply(w, trayRegistered_());
+    if (w->isWindow())
+      apply(w, trayRegistered_());
   }
   return QObject::eventFilter(watched, event);
 }

@@ -22,9 +22,11 @@ bool QtTrayIcon::available() const {
 
 void QtTrayIcon::watch() {
   const bool now = available();
-  if (now == lastAvailable_) return;
+  if (now == lastAvailable_)
+    return;
   lastAvailable_ = now;
-  if (onAvailability_) onAvailability_(now);
+  if (onAvailability_)
+    onAvailability_(now);
 }
 
 void QtTrayIcon::apply(const TrayImage& image, const std::string& tip) {
@@ -35,25 +37,29 @@ void QtTrayIcon::apply(const TrayImage& image, const std::string& tip) {
 }
 
 bool QtTrayIcon::show(const TrayImage& image, const std::string& tip) {
-  if (icon_ || !available()) return false;
+  if (icon_ || !available())
+    return false;
   icon_ = new QSystemTrayIcon;
   apply(image, tip);
   connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     const std::optional<TrayActivation> activation = ActivationOf(reason);
-    if (activation && onActivated_) onActivated_(*activation);
+    if (activation && onActivated_)
+      onActivated_(*activation);
   });
   icon_->show();
   return true;
 }
 
 bool QtTrayIcon::update(const TrayImage& image, const std::string& tip) {
-  if (!icon_) return false;
+  if (!icon_)
+    return false;
   apply(image, tip);
   return true;
 }
 
 bool QtTrayIcon::hide() {
-  if (!icon_) return false;
+  if (!icon_)
+    return false;
   icon_->hide();
   // Deleted later: the hide may come from the icon's own activation.
   icon_->deleteLater();
