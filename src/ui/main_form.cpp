@@ -12,7 +12,6 @@
 #include "engine/checker.h"
 #include "engine/errors.h"
 #include "engine/product.h"
-#include "platform/qt/qt_ini_store.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/shortcut.h"
@@ -54,10 +53,12 @@ void InputMethodOff(QWidget* w) {
 
 std::optional<int> Selected(const QComboBox* box) {
   const int row = box->currentIndex();
-  if (row < 0) return std::nullopt;
+  if (row < 0)
+    return std::nullopt;
   bool ok = false;
   const int value = box->itemText(row).toInt(&ok);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return value;
 }
 
@@ -85,9 +86,11 @@ void ShowInFront(QWidget* w) {
 }  // namespace
 
 std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return std::nullopt;
+  if (chosen.isEmpty())
+    return std::nullopt;
   return S(chosen.front());
 }
 
@@ -119,17 +122,10 @@ std::string HelpDocumentPath(const std::string& programFolder) {
 
 Tmain::Tmain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
-  if (!services_.quit) services_.quit = [] { QCoreApplication::quit(); };
+  if (!services_.quit)
+    services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
-  }
-  if (!services_.settings) {
-    ownSettings_ = std::make_unique<platform::QtIniStore>();
-    services_.settings = ownSettings_.get();
-  }
-  if (!services_.fileDialogs) {
-    ownDialogs_ = std::make_unique<QtFileDialogRunner>();
-    services_.fileDialogs = ownDialogs_.get();
   }
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("main"));
@@ -216,7 +212,7 @@ void Tmain::createMenus() {
   StartAtLogin1 = File1->addAction(QStringLiteral("Start at login"));
   StartAtLogin1->setObjectName(QStringLiteral("StartAtLogin1"));
   StartAtLogin1->setCheckable(true);
-  StartAtLogin1->setChecked(autostart_.enabled());
+  StartAtLogin1->setChecked(services_.autostart.enabled());
   Exit1 = File1->addAction(QStringLiteral("Exit"));
   Exit1->setObjectName(QStringLiteral("Exit1"));
   Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
@@ -255,8 +251,8 @@ void Tmain::createComponents() {
   Timer1->setTimerType(Qt::PreciseTimer);
   Timer1->setSingleShot(true);
 
-  KeyEmuTimer = new platform::QtStepTimer(this);
-  KeyEmuTimer->setObjectName(QStringLiteral("KeyEmuTimer"));
+  keyEmuTimer_ = services_.makeStepTimer([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+  KeyEmuTimer = keyEmuTimer_.get();
   KeyEmuTimer->setEnabled(false);
   KeyEmuTimer->setInterval(1);
   stopCaption_ = std::make_unique<StopCaption>(StopBtn);
@@ -282,6 +278,9 @@ void Tmain::createComponents() {
   IconTray1 = new TIconTray(this, services_.tray);
   IconTray1->setObjectName(QStringLiteral("IconTray1"));
   IconTray1->setGuard(&guard_);
+  trayWait_ = new QTimer(this);
+  trayWait_->setSingleShot(true);
+  connect(trayWait_, &QTimer::timeout, this, [this] { trayWaitTimeout(); });
   try {
     IconTray1->ReadState([this](TIconTray& tray) {
       tray.setIcon(ProgramIcon());
@@ -330,15 +329,16 @@ void Tmain::connectHandlers() {
   connect(ToolMakeItem, &QAction::triggered, this, guard_.wrap([this] { ToolMakeClick(); }));
   connect(KeyBordItem, &QAction::triggered, this, guard_.wrap([this] { KeyBordClick(); }));
   connect(CheckScriptItem, &QAction::triggered, this, guard_.wrap([this] { CheckScriptClick(); }));
-  KeyEmuTimer->setHandler([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+  connect(IconTray1, &TIconTray::availabilityChanged, this,
+          [this](bool available) { guard_.run([this, available] { trayAvailabilityChanged(available); }); });
 }
 
 void Tmain::StartAtLogin1Click() {
   const bool wanted = StartAtLogin1->isChecked();
   // The check mark shows what the autostart folder holds, also after a failure.
-  StartAtLogin1->setChecked(autostart_.enabled());
-  autostart_.setEnabled(wanted);
-  StartAtLogin1->setChecked(autostart_.enabled());
+  StartAtLogin1->setChecked(services_.autostart.enabled());
+  services_.autostart.setEnabled(wanted);
+  StartAtLogin1->setChecked(services_.autostart.enabled());
 }
 
 void Tmain::setBorderSingle() {
@@ -350,7 +350,8 @@ void Tmain::setBorderSingle() {
                              : MainMenu1->sizeHint().height();
   setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
   // Changing the flags hides a shown window.
-  if (visible) show();
+  if (visible)
+    show();
 }
 
 void Tmain::FormCreate() {
@@ -359,13 +360,23 @@ void Tmain::FormCreate() {
   try {
     IconTray1->setHint(AppTitle);
   } catch (const std::exception& e) {
-    if (failure != e.what()) failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+    if (failure != e.what())
+      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
   setWindowTitle(Q(AppTitle));
   keyEmulator_->keyBuf().Running = false;
   armTimer1();
+  if (failure.empty())
+    return;
+  if (services_.trayWait.count() > 0 && !IconTray1->Registered()) {
+    // The tray host may still be on its way: the icon registers when it comes,
+    // and the refusal is reported only if it does not come in time.
+    trayFailure_ = failure;
+    trayWait_->start(services_.trayWait);
+    return;
+  }
   // Reported once the event loop runs, when every window of the program exists.
-  if (!failure.empty()) QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
+  QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
 }
 
 void Tmain::armTimer1() {
@@ -389,19 +400,33 @@ void Tmain::Timer1Timer() {
       break;
     }
   }
-  retryTrayIcon();
 }
 
-void Tmain::retryTrayIcon() {
-  if (IconTray1->Registered() || !services_.tray.available()) return;
+void Tmain::trayAvailabilityChanged(bool available) {
+  // A tray host has come: the icon that it lacked registers now.
+  if (!available || IconTray1->Registered())
+    return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
-    if (!trayRetryReported_) {
+    // While the wait runs, its end reports the refusal.
+    if (!waitingForTray() && !trayRetryReported_) {
       trayRetryReported_ = true;
       guard_.report(e.what());
     }
+    return;
   }
+  trayWait_->stop();
+  trayFailure_.clear();
+}
+
+void Tmain::trayWaitTimeout() {
+  if (IconTray1->Registered())
+    return;
+  const std::string failure = trayFailure_;
+  trayFailure_.clear();
+  emit trayWaitOver();
+  guard_.report(failure);
 }
 
 void Tmain::KeyEmu(const std::string& script) {
@@ -445,7 +470,8 @@ void Tmain::show1Click() {
     show();
   }
   QWidget* front = QApplication::activeModalWidget();
-  if (!front) front = this;
+  if (!front)
+    front = this;
   if (front->isVisible() && front->isEnabled()) {
     front->raise();
     front->activateWindow();
@@ -468,9 +494,11 @@ void Tmain::Help2Click() {
   // The data folder of an installed program is the user's; the document is
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
-  if (path.empty()) path = HelpDocumentPath(GetFilePassName(platform::ProgramFile()));
+  if (path.empty())
+    path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
   // A document that cannot be found or opened is not reported.
-  if (!path.empty()) services_.launcher.start(path);
+  if (!path.empty())
+    services_.launcher.start(path);
 }
 
 void Tmain::AppEnd() {
@@ -488,8 +516,9 @@ std::string Tmain::scriptFolder() const {
 void Tmain::SaveBtnClick() {
   SaveDialog1->setDirectory(Q(scriptFolder()));
   SaveDialog1->selectFile(lastSaveName_);
-  const std::optional<std::string> chosen = services_.fileDialogs->run(*SaveDialog1);
-  if (!chosen) return;
+  const std::optional<std::string> chosen = services_.fileDialogs.run(*SaveDialog1);
+  if (!chosen)
+    return;
   lastSaveName_ = Q(*chosen);
   store::SaveScriptFile(*chosen, S(Edit1->text()));
 }
@@ -497,66 +526,80 @@ void Tmain::SaveBtnClick() {
 void Tmain::LoadBtnClick() {
   OpenDialog1->setDirectory(Q(scriptFolder()));
   OpenDialog1->selectFile(lastOpenName_);
-  const std::optional<std::string> chosen = services_.fileDialogs->run(*OpenDialog1);
-  if (!chosen) return;
+  const std::optional<std::string> chosen = services_.fileDialogs.run(*OpenDialog1);
+  if (!chosen)
+    return;
   lastOpenName_ = Q(*chosen);
   Edit1->setText(Q(store::LoadScriptFile(*chosen)));
 }
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(*services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
+  store::SaveShortcut(services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
 }
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
-      store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
-  if (script) Edit1->setText(Q(*script));
+      store::LoadShortcut(services_.settings, AppTitle, hour, minute, second);
+  if (script)
+    Edit1->setText(Q(*script));
 }
 
 void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
   tool2_ = tool2;
   toolAdd_ = toolAdd;
   vKeyBord_ = keyboard;
-  if (tool2_) tool2_->setScriptBox(Edit1, &guard_);
-  if (vKeyBord_) vKeyBord_->setScriptBox(Edit1, &guard_);
-  if (toolAdd_) toolAdd_->setPanel(tool2_, &guard_);
+  if (tool2_)
+    tool2_->setScriptBox(Edit1, &guard_);
+  if (vKeyBord_)
+    vKeyBord_->setScriptBox(Edit1, &guard_);
+  if (toolAdd_)
+    toolAdd_->setPanel(tool2_, &guard_);
 }
 
 void Tmain::EditerClick() {
-  if (tool2_) ShowInFront(tool2_);
+  if (tool2_)
+    ShowInFront(tool2_);
 }
 
 void Tmain::ToolSaveClick() {
-  if (!tool2_) return;
+  if (!tool2_)
+    return;
   store::SaveRecordList(services_.programFolder + store::kPanelLayoutName, S(tool2_->Memo1->toPlainText()));
 }
 
 void Tmain::ToolLoadClick() {
-  if (!tool2_) return;
+  if (!tool2_)
+    return;
   store::LoadLayout(
       services_.programFolder + store::kPanelLayoutName, [this](const std::string& r) { tool2_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(tool2_->Memo1, r); });
 }
 
 void Tmain::ToolMakeClick() {
-  if (toolAdd_) ShowInFront(toolAdd_);
-  if (tool2_) ShowInFront(tool2_);
+  if (toolAdd_)
+    ShowInFront(toolAdd_);
+  if (tool2_)
+    ShowInFront(tool2_);
 }
 
 void Tmain::CheckScriptClick() {
   const std::string layout = services_.layoutName ? services_.layoutName() : std::string("us");
   const CheckContext context{services_.keyboard, layout, services_.namesProgram};
   std::string text;
-  for (const Finding& f : CheckScript(Edit1->text().toStdString(), context)) text += FormatFinding(f) + "\n";
-  if (text.empty()) text = "No problems found.";
-  if (text.back() == '\n') text.pop_back();
+  for (const Finding& f : CheckScript(Edit1->text().toStdString(), context))
+    text += FormatFinding(f) + "\n";
+  if (text.empty())
+    text = "No problems found.";
+  if (text.back() == '\n')
+    text.pop_back();
   services_.boxes.showMessage(AppTitle, text);
 }
 
 void Tmain::KeyBordClick() {
-  if (!vKeyBord_) return;
+  if (!vKeyBord_)
+    return;
   const std::string path =
       store::LayoutFilePath(services_.programFolder, S(ComboBox2->currentText()), services_.shippedLayouts);
   store::LoadLayout(
