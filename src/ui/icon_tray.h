@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/notification_area.h"
 #include "platform/qt/qt_notification_area.h"
 #include "ui/popup_menu.h"

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "engine/stepper.h"
+#include "platform/message_boxes.h"
 #include "platform/keyboard.h"
 #include "platform/launcher.h"
 #include "platform/autostart.h"
@@ -129,7 +130,9 @@ class Tmain : public QMainWindow {
   // The reserved time as the three lists hold it.
   ReservedTime reservedTime() const;
 
-  KeyEmulator& keyEmulator() { return *keyEmulator_; }
+  const Stepper& stepper() const { return *stepper_; }
+  // Key-up for every key the running script holds down.
+  void releaseHeldKeys();
   Guard& guard() { return guard_; }
 
   // The client area, below the menu bar.
@@ -190,7 +193,7 @@ class Tmain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  class StopCaption;
+  class StepperEvents;
 
   void createControls();
   void createMenus();
@@ -202,8 +205,8 @@ class Tmain : public QMainWindow {
 
   MainServices services_;
   Guard guard_;
-  std::unique_ptr<StopCaption> stopCaption_;
-  std::unique_ptr<KeyEmulator> keyEmulator_;
+  std::unique_ptr<Stepper> stepper_;
+  std::unique_ptr<StepperEvents> stepperEvents_;
   // The login entry in the user's autostart folder.
   platform::Autostart autostart_{platform::Autostart::UserFolder(), platform::ProgramFile()};
   ReservationWindow reservation_;

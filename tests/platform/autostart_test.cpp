@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/autostart.h"
 
 namespace tapwell::platform {

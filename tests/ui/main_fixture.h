@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/fake/fake_notification_area.h"
 #include "platform/fake/fakes.h"
 #include "ui/main_form.h"
@@ -30,10 +30,7 @@ class RecordingErrorReport : public ErrorReport {
 
 class MainFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    AppTitle = "Tapwell";
-    AppVersion = "Version 0.1.0.0";
-  }
+  void SetUp() override {}
 
   Tmain& form() {
     if (!main_) {

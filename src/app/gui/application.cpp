@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "app/snapshot.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/qt/window_state.h"
 #include "store/layout_file.h"
 
@@ -43,7 +43,8 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
 
   Handover handover;
   handover.versionSnapshot = [this] {
-    main->guard().run([this] { VersionSnapshot(services_.programFolder, AppVersion, services_.boxes); });
+    main->guard().run(
+        [this] { VersionSnapshot(services_.programFolder, Product().version, services_.boxes); });
   };
   handover.showLog = [this] { Log->show(); };
   handover.setMainBorderSingle = [this] { main->setBorderSingle(); };

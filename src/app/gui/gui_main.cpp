@@ -11,7 +11,7 @@
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/signal_watcher.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_ini_store.h"
@@ -80,7 +80,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {
-    windows.main->keyEmulator().ReleaseHeldKeys();
+    windows.main->releaseHeldKeys();
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
@@ -92,7 +92,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   const int code = app.exec();
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
-  windows.main->keyEmulator().ReleaseHeldKeys();
+  windows.main->releaseHeldKeys();
   keyboard.shutdown();
   return code;
 }

@@ -8,7 +8,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "engine/errors.h"
+#include "core/atomic_file.h"
+#include "core/errors.h"
 #include "store/textfile.h"
 
 namespace tapwell::platform {
@@ -86,7 +87,7 @@ void Autostart::setEnabled(bool on) {
   if (on) {
     fs::create_directories(folder_, ec);
     if (ec) throw EInOutError("フォルダを作成できません: " + folder_ + " (" + ec.message() + ")");
-    store::WriteFileAtomic(entryPath(), entryText());
+    WriteFileAtomic(entryPath(), entryText());
   } else {
     if (!fs::remove(entryPath(), ec) && ec) {
       throw EInOutError("ファイルを削除できません: " + entryPath() + " (" + ec.message() + ")");
