@@ -19,8 +19,9 @@ namespace {
 // The built-in US layout, for a check without a display.
 class UsLayout : public platform::Keyboard {
  public:
-  void keybd_event(std::uint8_t, platform::KeyDirection) override {}
-  std::int16_t VkKeyScanA(char c) override { return UsVkKeyScan(c); }
+  void press(platform::KeyCode) override {}
+  void release(platform::KeyCode) override {}
+  std::optional<platform::CharacterKey> keyForCharacter(char c) override { return UsKeyForCharacter(c); }
 };
 
 int Report(const std::string& script, platform::Keyboard& keyboard, const std::string& layout,

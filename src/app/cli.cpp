@@ -5,8 +5,8 @@
 #include "app/check.h"
 #include "app/runner.h"
 #include "app/version.h"
-#include "engine/errors.h"
-#include "engine/simulation.h"
+#include "core/errors.h"
+#include "engine/session.h"
 #include "store/textfile.h"
 
 namespace tapwell::app {

@@ -4,8 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "engine/command.h"
 #include "engine/keynames.h"
-#include "engine/stepper.h"
 
 namespace tapwell {
 
@@ -81,36 +81,41 @@ class Checker {
  public:
   Checker(std::string_view script, const CheckContext& context) : s_(script), ctx_(context) {}
 
+  // Reads the script command by command with the reader the stepper uses, so
+  // that the check and the run agree on where each command ends.
   std::vector<Finding> run() {
     std::size_t i = 0;
     while (i < s_.size()) {
-      const char c = s_[i];
-      switch (c) {
-        case '#':
-          if (i + 1 < s_.size()) add(i + 1, false, "text after '#' never runs");
+      const Command command = ReadCommand(s_.substr(i));
+      switch (command.kind) {
+        case CommandKind::End:
+          if (command.length > 1) add(i + 1, false, "text after '#' never runs");
           return done();
-        case '>':
-        case '<':
-        case '_':
-          if (!keyCommand(i)) return done();
+        case CommandKind::Press:
+        case CommandKind::Release:
+        case CommandKind::Stroke:
+          keyToken(i + 1, command.text);
           break;
-        case '!':
-          if (!waitCommand(i)) return done();
+        case CommandKind::Wait:
+          if (!command.convertError.empty()) {
+            const std::size_t at = i + command.errorAt;
+            add(at, true, "wait value: '" + Shown(s_.substr(at)) + "' is not a digit");
+            return done();
+          }
           break;
-        case '*':
-          i = programCommand(i);
-          continue;
-        case '"':
-          if (!literal(i)) return done();
+        case CommandKind::Run:
+          programToken(i, command);
           break;
-        case kTextQuote:
-          if (!exactText(i)) return done();
+        case CommandKind::Type:
+          literal(i + 1, command.text);
           break;
-        default:
-          add(i, true,
-              "'" + Shown(s_.substr(i)) + "' is no command: a command begins with one of > < _ ! # * \" '");
+        case CommandKind::Text:
+          break;
+        case CommandKind::Error:
+          error(i, command);
           return done();
       }
+      i += command.length;
     }
     return done();
   }
@@ -125,100 +130,72 @@ class Checker {
   // The character that ends an argument at `end`, as the run sees it.
   std::string endedBy(std::size_t end) const { return end < s_.size() ? std::string(1, s_[end]) : "#"; }
 
-  bool keyCommand(std::size_t& i) {
-    const std::size_t end = argumentEnd(i);
-    const std::string_view token = s_.substr(i + 1, end - i - 1);
-    if (token.empty()) {
-      add(i, true, "empty key token: '" + std::string(1, s_[i]) + "' is followed by '" + endedBy(end) + "'");
-      return false;
+  void error(std::size_t i, const Command& command) {
+    switch (s_[i]) {
+      case '>':
+      case '<':
+      case '_':
+        add(i, true,
+            "empty key token: '" + std::string(1, s_[i]) + "' is followed by '" + endedBy(i + 1) + "'");
+        return;
+      case '"':
+        add(i, true, "unclosed literal: no closing '\"'; nothing of it is typed");
+        return;
+      case kTextQuote:
+        add(i, true, "unclosed text: no closing \"'\"; nothing of it is typed");
+        return;
+      default:
+        add(i, true, "'" + command.text + "' is no command: a command begins with one of > < _ ! # * \" '");
+        return;
     }
+  }
+
+  void keyToken(std::size_t at, std::string_view token) {
     const std::string upper = Upper(token);
-    if (!FindKeyName(upper) && FirstCharacter(token).size() < token.size()) {
-      std::string message = "'" + std::string(token) + "' is no key name: it strikes only " +
-                            (upper[0] == ' ' ? std::string("the space bar") : Upper(Shown(token)));
-      if (const std::string name = SuggestKeyName(upper); !name.empty())
-        message += "; did you mean " + name + "?";
-      add(i + 1, false, message);
-    }
-    i = end;
-    return true;
+    if (FindKeyName(upper) || FirstCharacter(token).size() == token.size()) return;
+    std::string message = "'" + std::string(token) + "' is no key name: it strikes only " +
+                          (upper[0] == ' ' ? std::string("the space bar") : Upper(Shown(token)));
+    if (const std::string name = SuggestKeyName(upper); !name.empty())
+      message += "; did you mean " + name + "?";
+    add(at, false, message);
   }
 
-  bool waitCommand(std::size_t& i) {
-    const std::size_t end = argumentEnd(i);
-    std::size_t weight = 1000;
-    bool point = false;
-    for (std::size_t k = i + 1; k < end; ++k) {
-      const char c = s_[k];
-      if (c == '.') {
-        point = true;
-        continue;
-      }
-      if (point) {
-        weight /= 10;
-        if (weight == 0) continue;
-      }
-      if (c < '0' || c > '9') {
-        add(k, true, "wait value: '" + Shown(s_.substr(k)) + "' is not a digit");
-        return false;
+  void programToken(std::size_t i, const Command& command) {
+    if (!ctx_.namesProgram || ctx_.namesProgram(command.text)) return;
+    const std::string& token = command.text;
+    const std::size_t end = i + command.length;
+    std::string message = token.empty() ? std::string("empty program token starts nothing")
+                                        : "'" + token + "' names no program, file, folder or address";
+    if (end < s_.size() && s_[end] != '#') {
+      message += "; the token ends at '" + std::string(1, s_[end]) + "'";
+      if (s_[end] == '_' || s_[end] == '>' || s_[end] == '<') {
+        const std::size_t next = argumentEnd(end);
+        const std::string_view rest = s_.substr(end + 1, next - end - 1);
+        if (!rest.empty()) message += " and the rest strikes " + Upper(Shown(rest));
       }
     }
-    i = end;
-    return true;
+    add(i + 1, false, message);
   }
 
-  std::size_t programCommand(std::size_t i) {
-    const std::size_t end = argumentEnd(i);
-    const std::string token(s_.substr(i + 1, end - i - 1));
-    if (ctx_.namesProgram && !ctx_.namesProgram(token)) {
-      std::string message = token.empty() ? std::string("empty program token starts nothing")
-                                          : "'" + token + "' names no program, file, folder or address";
-      if (end < s_.size() && s_[end] != '#') {
-        message += "; the token ends at '" + std::string(1, s_[end]) + "'";
-        if (s_[end] == '_' || s_[end] == '>' || s_[end] == '<') {
-          const std::size_t next = argumentEnd(end);
-          const std::string_view rest = s_.substr(end + 1, next - end - 1);
-          if (!rest.empty()) message += " and the rest strikes " + Upper(Shown(rest));
-        }
-      }
-      add(i + 1, false, message);
-    }
-    return end;
-  }
-
-  bool literal(std::size_t& i) {
-    const std::size_t close = s_.find('"', i + 1);
-    if (close == std::string_view::npos) {
-      add(i, true, "unclosed literal: no closing '\"'; nothing of it is typed");
-      return false;
-    }
-    std::size_t k = i + 1;
-    while (k < close) {
-      const std::string ch = Shown(s_.substr(k, close - k));
-      const std::int16_t scan = ch.size() == 1 ? ctx_.keyboard.VkKeyScanA(ch[0]) : -1;
-      if (scan == -1) {
-        add(k, false,
+  // The characters of a literal that starts at `at`: a run types each with the
+  // key the layout gives it, unshifted.
+  void literal(std::size_t at, std::string_view text) {
+    std::size_t k = 0;
+    while (k < text.size()) {
+      const std::string ch = Shown(text.substr(k));
+      const std::optional<platform::CharacterKey> key =
+          ch.size() == 1 ? ctx_.keyboard.keyForCharacter(ch[0]) : std::nullopt;
+      if (!key) {
+        add(at + k, false,
             "'" + ch + "' has no key on the " + ctx_.layoutName +
                 " layout: the literal types nothing for it; use '...' for exact text");
-      } else if ((scan & 0x700) != 0) {
-        add(k, false,
+      } else if (key->shift || key->ctrl || key->alt) {
+        add(at + k, false,
             "'" + ch + "' needs Shift on the " + ctx_.layoutName +
                 " layout: the literal types its key unshifted; use '...' for exact text");
       }
       k += ch.size();
     }
-    i = close + 1;
-    return true;
-  }
-
-  bool exactText(std::size_t& i) {
-    const auto quoted = ReadQuotedText(s_.substr(i));
-    if (!quoted) {
-      add(i, true, "unclosed text: no closing \"'\"; nothing of it is typed");
-      return false;
-    }
-    i += quoted->length;
-    return true;
   }
 
   void add(std::size_t byteOffset, bool error, std::string message) {

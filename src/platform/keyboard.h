@@ -1,49 +1,56 @@
-// Key events by Win32 virtual-key code, and the character-to-key lookup of the
-// current keyboard layout.
+// Key events for the keys that key scripts name, and the key that types a
+// character on the current keyboard layout.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tapwell::platform {
 
-enum class KeyDirection { Down, Up };
+// A key as key scripts name it: the one-byte key code of the key-name table (1, 2 and 4 are mouse buttons).
+using KeyCode = std::uint8_t;
+
+// The key that types a character on the current layout and the modifiers it needs.
+struct CharacterKey {
+  KeyCode key = 0;
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+};
 
 class Keyboard {
  public:
   virtual ~Keyboard() = default;
-
-  // One key event for the virtual-key code, to the window that has the focus.
-  virtual void keybd_event(std::uint8_t vk, KeyDirection direction) = 0;
-
-  // The virtual-key code of the key that produces c on the current layout in the
-  // low byte, the shift state in the high byte; -1 when no key produces it.
-  virtual std::int16_t VkKeyScanA(char c) = 0;
-
+  // Empty when key events can be sent; otherwise why not, in words for the user.
+  virtual std::string unavailableReason() const { return {}; }
+  virtual void press(KeyCode key) = 0;
+  virtual void release(KeyCode key) = 0;
+  // The key for a character on the current layout; nothing when no key produces it.
+  virtual std::optional<CharacterKey> keyForCharacter(char c) = 0;
   // Types UTF-8 text exactly as written, each character as itself, with the
   // modifiers it needs; keys held by the script do not change it. This default
-  // types the ASCII characters the layout has, with Shift where they need it,
+  // types the ASCII characters the layout has, with the modifiers they need,
   // and nothing else.
   virtual void typeText(std::string_view utf8) {
-    constexpr std::uint8_t kShiftKey = 16;
+    constexpr KeyCode kShift = 16, kCtrl = 17, kAlt = 18;
     for (const char c : utf8) {
       if (static_cast<unsigned char>(c) >= 0x80) continue;
-      const std::int16_t scan = VkKeyScanA(c);
-      if (scan == -1) continue;
-      const auto key = static_cast<std::uint8_t>(scan & 0xFF);
-      const bool shift = (scan & 0x100) != 0;
-      if (shift) keybd_event(kShiftKey, KeyDirection::Down);
-      keybd_event(key, KeyDirection::Down);
-      keybd_event(key, KeyDirection::Up);
-      if (shift) keybd_event(kShiftKey, KeyDirection::Up);
+      const std::optional<CharacterKey> key = keyForCharacter(c);
+      if (!key) continue;
+      if (key->shift) press(kShift);
+      if (key->ctrl) press(kCtrl);
+      if (key->alt) press(kAlt);
+      press(key->key);
+      release(key->key);
+      if (key->alt) release(kAlt);
+      if (key->ctrl) release(kCtrl);
+      if (key->shift) release(kShift);
     }
   }
-
-  // The end of one step: buffered events are delivered.
-  virtual void flush() {}
-
-  // The script ended, halted or was replaced: resources held for it may go.
-  virtual void scriptEnded() {}
+  virtual void flush() {}        // the end of one step: buffered events are delivered
+  virtual void scriptEnded() {}  // the script ended, halted or was replaced
 };
 
 }  // namespace tapwell::platform

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "core/errors.h"
+#include "core/product.h"
 #include "engine/checker.h"
-#include "engine/errors.h"
-#include "engine/product.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/shortcut.h"
@@ -53,12 +53,10 @@ void InputMethodOff(QWidget* w) {
 
 std::optional<int> Selected(const QComboBox* box) {
   const int row = box->currentIndex();
-  if (row < 0)
-    return std::nullopt;
+  if (row < 0) return std::nullopt;
   bool ok = false;
   const int value = box->itemText(row).toInt(&ok);
-  if (!ok)
-    return std::nullopt;
+  if (!ok) return std::nullopt;
   return value;
 }
 
@@ -86,23 +84,24 @@ void ShowInFront(QWidget* w) {
 }  // namespace
 
 std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted)
-    return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty())
-    return std::nullopt;
+  if (chosen.isEmpty()) return std::nullopt;
   return S(chosen.front());
 }
 
-// The Stop button's caption as the stepper's pause state.
-class Tmain::StopCaption : public PauseCaption {
+// Command errors and halts of the stepper: the command-error box and the
+// default error report.
+class Tmain::StepperEvents : public StepperObserver {
  public:
-  explicit StopCaption(QPushButton*& button) : button_(button) {}
-  std::string caption() const override { return S(button_->text()); }
-  void setCaption(const std::string& caption) override { button_->setText(Q(caption)); }
+  explicit StepperEvents(Tmain& main) : main_(main) {}
+  void onCommandError(const std::string& text) override {
+    main_.services_.boxes.showMessage(CommandErrorCaption(), text);
+  }
+  void onHalt(const std::string& message) override { main_.guard_.report(message); }
 
  private:
-  QPushButton*& button_;
+  Tmain& main_;
 };
 
 std::string HelpDocumentPath(const std::string& programFolder) {
@@ -122,8 +121,7 @@ std::string HelpDocumentPath(const std::string& programFolder) {
 
 Tmain::Tmain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
-  if (!services_.quit)
-    services_.quit = [] { QCoreApplication::quit(); };
+  if (!services_.quit) services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
   }
@@ -253,11 +251,9 @@ void Tmain::createComponents() {
 
   keyEmuTimer_ = services_.makeStepTimer([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
   KeyEmuTimer = keyEmuTimer_.get();
-  KeyEmuTimer->setEnabled(false);
-  KeyEmuTimer->setInterval(1);
-  stopCaption_ = std::make_unique<StopCaption>(StopBtn);
-  keyEmulator_ = std::make_unique<KeyEmulator>(services_.keyboard, services_.launcher, *KeyEmuTimer,
-                                               *stopCaption_, services_.boxes);
+  stepper_ = std::make_unique<Stepper>(services_.keyboard, services_.launcher);
+  stepperEvents_ = std::make_unique<StepperEvents>(*this);
+  stepper_->setObserver(stepperEvents_.get());
 
   SaveDialog1 = new QFileDialog(this);
   SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -350,24 +346,20 @@ void Tmain::setBorderSingle() {
                              : MainMenu1->sizeHint().height();
   setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
   // Changing the flags hides a shown window.
-  if (visible)
-    show();
+  if (visible) show();
 }
 
 void Tmain::FormCreate() {
   std::string failure = loadFailure_;
   loadFailure_.clear();
   try {
-    IconTray1->setHint(AppTitle);
+    IconTray1->setHint(Product().title);
   } catch (const std::exception& e) {
-    if (failure != e.what())
-      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+    if (failure != e.what()) failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
-  setWindowTitle(Q(AppTitle));
-  keyEmulator_->keyBuf().Running = false;
+  setWindowTitle(Q(Product().title));
   armTimer1();
-  if (failure.empty())
-    return;
+  if (failure.empty()) return;
   if (services_.trayWait.count() > 0 && !IconTray1->Registered()) {
     // The tray host may still be on its way: the icon registers when it comes,
     // and the refusal is reported only if it does not come in time.
@@ -404,8 +396,7 @@ void Tmain::Timer1Timer() {
 
 void Tmain::trayAvailabilityChanged(bool available) {
   // A tray host has come: the icon that it lacked registers now.
-  if (!available || IconTray1->Registered())
-    return;
+  if (!available || IconTray1->Registered()) return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
@@ -421,8 +412,7 @@ void Tmain::trayAvailabilityChanged(bool available) {
 }
 
 void Tmain::trayWaitTimeout() {
-  if (IconTray1->Registered())
-    return;
+  if (IconTray1->Registered()) return;
   const std::string failure = trayFailure_;
   trayFailure_.clear();
   emit trayWaitOver();
@@ -430,7 +420,8 @@ void Tmain::trayWaitTimeout() {
 }
 
 void Tmain::KeyEmu(const std::string& script) {
-  keyEmulator_->KeyEmu(script);
+  stepper_->start(script, StepClock::now());
+  KeyEmuTimer->callAt(stepper_->nextStep());
 }
 
 void Tmain::TestBtnClick() {
@@ -442,11 +433,18 @@ void Tmain::TestBtn2Click() {
 }
 
 void Tmain::StopBtnClick() {
-  keyEmulator_->StopBtnClick();
+  stepper_->stopOrPlay(StepClock::now());
+  // The caption shows the stepper's state.
+  StopBtn->setText(stepper_->state() == Stepper::State::Playing ? QStringLiteral("Stop")
+                                                                : QStringLiteral("Play"));
+  KeyEmuTimer->callAt(stepper_->nextStep());
 }
 
 void Tmain::KeyEmuTimerTimer() {
-  keyEmulator_->KeyEmuTimerTimer();
+  stepper_->step(StepClock::now());
+  // A script started while a command-error box was open may have scheduled its
+  // first step already; the stepper's next step covers both.
+  KeyEmuTimer->callAt(stepper_->nextStep());
 }
 
 void Tmain::HideBtnClick() {
@@ -470,8 +468,7 @@ void Tmain::show1Click() {
     show();
   }
   QWidget* front = QApplication::activeModalWidget();
-  if (!front)
-    front = this;
+  if (!front) front = this;
   if (front->isVisible() && front->isEnabled()) {
     front->raise();
     front->activateWindow();
@@ -487,24 +484,26 @@ void Tmain::exit2Click() {
 }
 
 void Tmain::About1Click() {
-  services_.boxes.showMessage("バージョン情報", AppTitle + "\n" + AppVersion);
+  services_.boxes.showMessage("バージョン情報", Product().title + "\n" + Product().version);
 }
 
 void Tmain::Help2Click() {
   // The data folder of an installed program is the user's; the document is
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
-  if (path.empty())
-    path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
+  if (path.empty()) path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
   // A document that cannot be found or opened is not reported.
-  if (!path.empty())
-    services_.launcher.start(path);
+  if (!path.empty()) services_.launcher.start(path);
+}
+
+void Tmain::releaseHeldKeys() {
+  stepper_->releaseHeldKeys(StepClock::now());
 }
 
 void Tmain::AppEnd() {
   // Nothing stays pressed because of a script when the program ends.
-  KeyEmuTimer->setEnabled(false);
-  keyEmulator_->ReleaseHeldKeys();
+  KeyEmuTimer->cancel();
+  stepper_->releaseHeldKeys(StepClock::now());
   services_.keyboard.flush();
   services_.quit();
 }
@@ -517,8 +516,7 @@ void Tmain::SaveBtnClick() {
   SaveDialog1->setDirectory(Q(scriptFolder()));
   SaveDialog1->selectFile(lastSaveName_);
   const std::optional<std::string> chosen = services_.fileDialogs.run(*SaveDialog1);
-  if (!chosen)
-    return;
+  if (!chosen) return;
   lastSaveName_ = Q(*chosen);
   store::SaveScriptFile(*chosen, S(Edit1->text()));
 }
@@ -527,79 +525,66 @@ void Tmain::LoadBtnClick() {
   OpenDialog1->setDirectory(Q(scriptFolder()));
   OpenDialog1->selectFile(lastOpenName_);
   const std::optional<std::string> chosen = services_.fileDialogs.run(*OpenDialog1);
-  if (!chosen)
-    return;
+  if (!chosen) return;
   lastOpenName_ = Q(*chosen);
   Edit1->setText(Q(store::LoadScriptFile(*chosen)));
 }
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
+  store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text()),
+                      services_.boxes);
 }
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
-      store::LoadShortcut(services_.settings, AppTitle, hour, minute, second);
-  if (script)
-    Edit1->setText(Q(*script));
+      store::LoadShortcut(services_.settings, Product().title, hour, minute, second);
+  if (script) Edit1->setText(Q(*script));
 }
 
 void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
   tool2_ = tool2;
   toolAdd_ = toolAdd;
   vKeyBord_ = keyboard;
-  if (tool2_)
-    tool2_->setScriptBox(Edit1, &guard_);
-  if (vKeyBord_)
-    vKeyBord_->setScriptBox(Edit1, &guard_);
-  if (toolAdd_)
-    toolAdd_->setPanel(tool2_, &guard_);
+  if (tool2_) tool2_->setScriptBox(Edit1, &guard_);
+  if (vKeyBord_) vKeyBord_->setScriptBox(Edit1, &guard_);
+  if (toolAdd_) toolAdd_->setPanel(tool2_, &guard_);
 }
 
 void Tmain::EditerClick() {
-  if (tool2_)
-    ShowInFront(tool2_);
+  if (tool2_) ShowInFront(tool2_);
 }
 
 void Tmain::ToolSaveClick() {
-  if (!tool2_)
-    return;
+  if (!tool2_) return;
   store::SaveRecordList(services_.programFolder + store::kPanelLayoutName, S(tool2_->Memo1->toPlainText()));
 }
 
 void Tmain::ToolLoadClick() {
-  if (!tool2_)
-    return;
+  if (!tool2_) return;
   store::LoadLayout(
       services_.programFolder + store::kPanelLayoutName, [this](const std::string& r) { tool2_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(tool2_->Memo1, r); });
 }
 
 void Tmain::ToolMakeClick() {
-  if (toolAdd_)
-    ShowInFront(toolAdd_);
-  if (tool2_)
-    ShowInFront(tool2_);
+  if (toolAdd_) ShowInFront(toolAdd_);
+  if (tool2_) ShowInFront(tool2_);
 }
 
 void Tmain::CheckScriptClick() {
   const std::string layout = services_.layoutName ? services_.layoutName() : std::string("us");
   const CheckContext context{services_.keyboard, layout, services_.namesProgram};
   std::string text;
-  for (const Finding& f : CheckScript(Edit1->text().toStdString(), context))
-    text += FormatFinding(f) + "\n";
-  if (text.empty())
-    text = "No problems found.";
-  if (text.back() == '\n')
-    text.pop_back();
-  services_.boxes.showMessage(AppTitle, text);
+  for (const Finding& f : CheckScript(Edit1->text().toStdString(), context)) text += FormatFinding(f) + "\n";
+  if (text.empty()) text = "No problems found.";
+  if (text.back() == '\n') text.pop_back();
+  services_.boxes.showMessage(Product().title, text);
 }
 
 void Tmain::KeyBordClick() {
-  if (!vKeyBord_)
-    return;
+  if (!vKeyBord_) return;
   const std::string path =
       store::LayoutFilePath(services_.programFolder, S(ComboBox2->currentText()), services_.shippedLayouts);
   store::LoadLayout(

@@ -1,11 +1,11 @@
-// The exact text command in the stepper and the dry run, and the script checker.
+// The exact text command in the reader and the stepper, and the script checker.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <functional>
 
 #include "engine/checker.h"
+#include "engine/command.h"
 #include "engine/keynames.h"
-#include "engine/simulation.h"
 #include "rig.h"
 
 namespace tapwell {
@@ -13,7 +13,7 @@ namespace {
 
 TEST(ExactText, OneStepTypesTheTextWithDoubledQuotesMadeOne) {
   test::Rig rig;
-  rig.emu.KeyEmu("'it''s 日本'_a\"x\"''''''#");
+  rig.start("'it''s 日本'_a\"x\"''''''#");
   ASSERT_TRUE(rig.tick());
   EXPECT_EQ(rig.keyboard.texts, (std::vector<std::string>{"it's 日本"}));
   EXPECT_TRUE(rig.keyboard.events.empty());
@@ -25,7 +25,7 @@ TEST(ExactText, OneStepTypesTheTextWithDoubledQuotesMadeOne) {
 
 TEST(ExactText, AnUnclosedTextIsACommandErrorAndTypesNothing) {
   test::Rig rig;
-  rig.emu.KeyEmu("\"x\"'abc''#");
+  rig.start("\"x\"'abc''#");
   rig.runToEnd();
   EXPECT_TRUE(rig.keyboard.texts.empty());
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
@@ -33,15 +33,18 @@ TEST(ExactText, AnUnclosedTextIsACommandErrorAndTypesNothing) {
   EXPECT_FALSE(rig.kb().Running);
 }
 
-TEST(ExactText, TheDryRunPrintsTheTextEscaped) {
-  std::ostringstream out;
-  EXPECT_EQ(DryRun("'Hello, World!''\x01'_a", out), 0);
-  EXPECT_EQ(out.str(), "1 text Hello, World!'\\x01\n2 down 65\n2 up 65\n3 end\n");
+TEST(ExactText, TheReaderTakesTheWholeCommand) {
+  const Command c = ReadCommand("'a''''b'''_x");
+  EXPECT_EQ(c.kind, CommandKind::Text);
+  EXPECT_EQ(c.text, "a''b'");
+  EXPECT_EQ(c.length, 10u);
+  EXPECT_EQ(ReadCommand("''").text, "");
+  EXPECT_EQ(ReadCommand("'ab''").kind, CommandKind::Error);
 }
 
 TEST(ExactText, AQuoteInsideAnArgumentKeepsItsOldMeaning) {
   test::Rig rig;
-  rig.emu.KeyEmu("_a'b!1#");
+  rig.start("_a'b!1#");
   rig.tick();
   // The key token is "a'b": its first character gives the key.
   EXPECT_EQ(rig.keyboard.events, (std::vector<fake::KeyEvent>{fake::Down(65), fake::Up(65)}));
@@ -57,7 +60,13 @@ class Check : public ::testing::Test {
     for (const Finding& f : CheckScript(script, context)) out.push_back(FormatFinding(f));
     return out;
   }
-  fake::RecordingKeyboard keyboard;
+  // The US layout unless a test replaces it.
+  struct Layout : fake::RecordingKeyboard {
+    std::optional<platform::CharacterKey> keyForCharacter(char c) override {
+      return keys ? keys(c) : UsKeyForCharacter(c);
+    }
+    std::function<std::optional<platform::CharacterKey>(char)> keys;
+  } keyboard;
 };
 
 using Lines = std::vector<std::string>;
@@ -106,7 +115,7 @@ TEST_F(Check, LiteralCharactersThatNeedShiftOrHaveNoKey) {
              "4: warning: '!' needs Shift on the us layout: the literal types its key unshifted; use '...' "
              "for exact text"}));
   // The layout the checker is given decides: here no key gives "@".
-  keyboard.layout = [](char c) -> std::int16_t { return c == '@' ? -1 : UsVkKeyScan(c); };
+  keyboard.keys = [](char c) { return c == '@' ? std::nullopt : UsKeyForCharacter(c); };
   EXPECT_EQ(check("\"a@\""),
             Lines{"3: warning: '@' has no key on the us layout: the literal types nothing for it; use "
                   "'...' for exact text"});

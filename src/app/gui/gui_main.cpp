@@ -13,7 +13,7 @@
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/signal_watcher.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
 #include "platform/posix/xdg_autostart.h"
@@ -67,31 +67,32 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
-  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<StepTimer> {
+  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<platform::DeadlineTimer> {
     auto timer = std::make_unique<platform::QtStepTimer>();
     timer->setHandler(std::move(onTick));
     return timer;
   };
 
   WindowServices services{
-      ui::MainServices{.keyboard = keyboard,
-                       .launcher = launcher,
-                       .tray = tray,
-                       .settings = settings,
-                       .autostart = autostart,
-                       .fileDialogs = fileDialogs,
-                       .boxes = boxes,
-                       .errors = errors,
-                       .clock = clock,
-                       .makeStepTimer = makeStepTimer,
-                       .quit = {},
-                       .programFolder = platform::DataFolder(),
-                       .shippedLayouts = {},
-                       .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0)},
+      ui::MainServices{
+          .keyboard = keyboard,
+          .launcher = launcher,
+          .tray = tray,
+          .settings = settings,
+          .autostart = autostart,
+          .fileDialogs = fileDialogs,
+          .boxes = boxes,
+          .errors = errors,
+          .clock = clock,
+          .makeStepTimer = makeStepTimer,
+          .quit = {},
+          .programFolder = platform::DataFolder(),
+          .shippedLayouts = {},
+          .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0),
+          .layoutName = [&keyboard] { return keyboard.layoutName(); },
+          .namesProgram = [](const std::string& token) { return platform::NamesProgram(token); }},
       {},
       options.trayStart};
-  services.main.layoutName = [&keyboard] { return keyboard.layoutName(); };
-  services.main.namesProgram = [](const std::string& token) { return platform::NamesProgram(token); };
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
@@ -109,7 +110,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {
-    windows.main->keyEmulator().ReleaseHeldKeys();
+    windows.main->releaseHeldKeys();
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
@@ -126,7 +127,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   const int code = app.exec();
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
-  windows.main->keyEmulator().ReleaseHeldKeys();
+  windows.main->releaseHeldKeys();
   keyboard.shutdown();
   return code;
 }
