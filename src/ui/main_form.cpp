@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QStandardItemModel>
@@ -490,7 +491,11 @@ void Tmain::AppEnd() {
 }
 
 std::string Tmain::scriptFolder() const {
-  return services_.programFolder + "command";
+  // Created on first use, so that the dialogs never fall back to the working
+  // folder; when it cannot be made they open in the data folder itself.
+  const std::string folder = services_.programFolder + "command";
+  if (QDir().mkpath(Q(folder))) return folder;
+  return services_.programFolder;
 }
 
 void Tmain::SaveBtnClick() {
