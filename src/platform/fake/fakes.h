@@ -19,8 +19,12 @@ struct KeyEvent {
   bool operator==(const KeyEvent&) const = default;
 };
 
-inline KeyEvent Down(std::uint8_t vk) { return {vk, true}; }
-inline KeyEvent Up(std::uint8_t vk) { return {vk, false}; }
+inline KeyEvent Down(std::uint8_t vk) {
+  return {vk, true};
+}
+inline KeyEvent Up(std::uint8_t vk) {
+  return {vk, false};
+}
 
 // Records key events; the layout is the built-in US one unless replaced.
 class RecordingKeyboard : public platform::Keyboard {
@@ -39,7 +43,17 @@ class RecordingKeyboard : public platform::Keyboard {
 class RecordingLauncher : public platform::Launcher {
  public:
   void start(const std::string& token) override { tokens.push_back(token); }
+  // Records the document like a token; returns openError, and keeps failedLater
+  // for the test to call.
+  std::string openDocument(const std::string& path,
+                           std::function<void(const std::string& reason)> failedLater) override {
+    tokens.push_back(path);
+    laterFailure = std::move(failedLater);
+    return openError;
+  }
   std::vector<std::string> tokens;
+  std::string openError;
+  std::function<void(const std::string& reason)> laterFailure;
 };
 
 class FakeCaption : public PauseCaption {
