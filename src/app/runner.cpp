@@ -4,6 +4,7 @@
 
 #include "app/cli.h"
 #include "engine/errors.h"
+#include "engine/simulation.h"
 #include "store/textfile.h"
 
 #if TAPWELL_HAVE_X11
@@ -14,7 +15,6 @@
 #include "app/signal_watcher.h"
 
 #include "engine/product.h"
-#include "engine/simulation.h"
 #include "engine/stepper.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
@@ -26,7 +26,7 @@ namespace tapwell::app {
 namespace {
 
 int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n"
+  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
       << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
@@ -64,7 +64,7 @@ class RunSession : public platform::Keyboard,
   std::string caption() const override { return std::string(kCaptionStop); }
   void setCaption(const std::string&) override {}
   void showMessage(const std::string& caption, const std::string& text) override {
-    err_ << caption << ": " << text << '\n';
+    err_ << caption << ": " << EscapeForTerminal(text) << '\n';
     err_.flush();
   }
   void onWait(std::int32_t ms) override {
@@ -80,7 +80,7 @@ class RunSession : public platform::Keyboard,
   void onHalt(const std::string& message) {
     failed = true;
     if (trace_) line() << "halt " << EscapeForTerminal(message) << '\n';
-    err_ << AppTitle << ": " << DefaultReportText(message) << '\n';
+    err_ << AppTitle << ": " << EscapeForTerminal(DefaultReportText(message)) << '\n';
     err_.flush();
   }
 
@@ -125,7 +125,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
     try {
       script = store::ReadFirstLine(operand);
     } catch (const Exception& e) {
-      err << "tapwell: " << e.what() << "\n";
+      err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
       return kExitUsage;
     }
   }
@@ -173,7 +173,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
       return;
     } catch (const std::exception& e) {
       // Nothing crosses the event loop: any other failure ends the run.
-      err << "tapwell: " << e.what() << '\n';
+      err << "tapwell: " << EscapeForTerminal(e.what()) << '\n';
       timer.setEnabled(false);
       emulator.ReleaseHeldKeys();
       app.exit(kExitScriptFailed);
