@@ -1,11 +1,11 @@
 #include "app/gui/gui_main.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/cli.h"
@@ -17,6 +17,7 @@
 #include "platform/qt/qt_ini_store.h"
 #include "platform/qt/qt_notification_area.h"
 #include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_window_system.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
 
@@ -49,8 +50,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   if (!opened.keyboard) {
     // Without key injection the program cannot do its work: say why and end.
     std::cerr << "tapwell: " << opened.error << "\n";
-    QMessageBox box(QMessageBox::Critical, "Tapwell", QString::fromStdString(opened.error), QMessageBox::Ok);
-    box.exec();
+    ui::QtErrorReport().showError("Tapwell", opened.error);
     return kExitNoDisplay;
   }
   platform::x11::X11Keyboard& keyboard = *opened.keyboard;
@@ -59,16 +59,22 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
+  // The window manager's frames and states, on the toolkit's own connection.
+  std::unique_ptr<platform::x11::X11WindowSystem> windowSystem;
+  if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
+    windowSystem = std::make_unique<platform::x11::X11WindowSystem>(x11->display());
+  ui::TForm::setWindowSystem(windowSystem.get());
 
   platform::QtIniStore settings;
 
-  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
-                          options.startHidden, &settings};
+  WindowServices services{
+      keyboard, launcher, tray, boxes, errors, clock, {}, platform::DataFolder(), {}, options.startHidden,
+      &settings};
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
   auto iconShown = [&windows, &tray] { return windows.main->IconTray1->Registered() && tray.available(); };
-  TaskbarExclusion exclusion(iconShown);
+  TaskbarExclusion exclusion(iconShown, windowSystem.get());
   // A main window hidden behind an icon that has gone with its tray host comes
   // back minimised, so that it can still be reached.
   QTimer trayWatch;
@@ -94,6 +100,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // the application object still exists.
   windows.main->keyEmulator().ReleaseHeldKeys();
   keyboard.shutdown();
+  ui::TForm::setWindowSystem(nullptr);
   return code;
 }
 
