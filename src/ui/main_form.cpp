@@ -573,6 +573,11 @@ void Tmain::KeyBordClick() {
   store::LoadLayout(
       path, [this](const std::string& r) { vKeyBord_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(vKeyBord_->Memo1, r); });
+  // The keyboard opens at its usual size, or larger when its layout needs more
+  // room, so that every key can be reached.
+  QRect keys;
+  for (const QPushButton* key : vKeyBord_->madeButtons()) keys |= key->geometry();
+  vKeyBord_->setMinimumInside(QSize(keys.right() + 1, keys.bottom() + 1));
   ShowInFront(vKeyBord_);
   vKeyBord_->setOuterSize(200, 300);
 }
