@@ -214,7 +214,7 @@ TEST(Run, ExitCodesAndMessages) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("'x' は整数ではありません"), std::string::npos) << r.err;
   // Control characters in messages are escaped, as the dry run prints them.
-  for (const std::string& script : {std::string("_a\x01"), std::string("_a!\r")}) {
+  for (const std::string& script : {std::string("\x01_a"), std::string("_a!\r")}) {
     r = RunTapwell(*server, {"--run", script});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.find_first_of("\x01\r"), std::string::npos) << r.err;
