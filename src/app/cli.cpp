@@ -35,7 +35,8 @@ std::string UsageText() {
 namespace {
 
 int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n" << "Try 'tapwell --help' for more information.\n";
+  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
+      << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
 
@@ -61,7 +62,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
       try {
         script = store::ReadFirstLine(args[1]);
       } catch (const Exception& e) {
-        err << "tapwell: " << e.what() << "\n";
+        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
         return kExitUsage;
       }
     }

@@ -24,7 +24,7 @@ namespace tapwell::app {
 namespace {
 
 int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n"
+  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
       << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
@@ -55,7 +55,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
     try {
       script = store::ReadFirstLine(operand);
     } catch (const Exception& e) {
-      err << "tapwell: " << e.what() << "\n";
+      err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
       return kExitUsage;
     }
   }
@@ -96,7 +96,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
       next = session.step(StepClock::now());
     } catch (const std::exception& e) {
       // Nothing crosses the event loop: any failure ends the run.
-      err << "tapwell: " << e.what() << '\n';
+      err << "tapwell: " << EscapeForTerminal(e.what()) << '\n';
       session.stepper().releaseHeldKeys(StepClock::now());
       app.exit(kExitScriptFailed);
       return;

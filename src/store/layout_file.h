@@ -13,9 +13,9 @@ namespace tapwell::store {
 
 inline constexpr const char* kPanelLayoutName = "key.txt";
 
-// The non-empty lines of a layout file, read with the text-file rules (CR or
-// CR LF ends a line, a lone LF stays inside it, 0x1A ends the text, UTF-8 with
-// the Shift-JIS fallback). Raises EInOutError naming the file and the reason.
+// The non-empty lines of a layout file, read with the text-file rules (CR LF, CR
+// or LF ends a line, 0x1A ends the text, UTF-8 with the Shift-JIS fallback). Raises EInOutError naming the
+// file and the reason.
 std::vector<std::string> ReadLayoutRecords(const std::string& path);
 
 // Reads a layout file and, for every non-empty line in order, calls make(line)

@@ -183,12 +183,12 @@ TEST(Keys, JapaneseLayoutKeysAndPunctuationByPosition) {
   E2E_START_X(server);
   ASSERT_TRUE(server->setLayout("jp106", "jp"));
   E2E_START_RECEIVER(server, receiver);
-  // Kanji sits on Hankaku/Zenkaku only with Shift there: it needs a spare key.
+  // KANJI is the Hankaku/Zenkaku key there (keycode 49).
   // "@[:" are unshifted keys of their own on jp; "_" and "|" need Shift.
   const e2e::Result r = RunTapwell(*server, {"--run", "_kanji_kana_conv\"@[:^_|\"_1"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Names(receiver->finish()),
-            Join({Stroke("Kanji"), Stroke("Hiragana_Katakana"), Stroke("Henkan_Mode"), Stroke("at"),
+            Join({Stroke("Zenkaku_Hankaku"), Stroke("Hiragana_Katakana"), Stroke("Henkan_Mode"), Stroke("at"),
                   Stroke("bracketleft"), Stroke("colon"), Stroke("asciicircum"), Stroke("backslash"),
                   Stroke("backslash"), Stroke("1")}));
 }
@@ -202,7 +202,7 @@ TEST(Keys, ALayoutChangeDuringARunIsFollowed) {
   ASSERT_TRUE(server->setLayout("jp106", "jp"));
   EXPECT_EQ(child->wait(5000), 0) << child->errText();
   // On jp "@" is a key of its own, unshifted.
-  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("a"), Stroke("at"), Stroke("Kanji")}));
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("a"), Stroke("at"), Stroke("Zenkaku_Hankaku")}));
 }
 
 TEST(Run, ExitCodesAndMessages) {
@@ -213,6 +213,16 @@ TEST(Run, ExitCodesAndMessages) {
   r = RunTapwell(*server, {"--run", "_a!1x_b"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("'x' は整数ではありません"), std::string::npos) << r.err;
+  // Control characters in messages are escaped, as the dry run prints them.
+  for (const std::string& script : {std::string("\x01_a"), std::string("_a!\r")}) {
+    r = RunTapwell(*server, {"--run", script});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.find_first_of("\x01\r"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(script.back() == '\r' ? "\\x0D" : "\\x01"), std::string::npos) << r.err;
+  }
+  r = RunTapwell(*server, {"--run-file", "/nonexistent/a\rb"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("/nonexistent/a\\x0Db"), std::string::npos) << r.err;
   r = RunTapwell(*server, {"--run"});
   EXPECT_EQ(r.code, 2);
   r = RunTapwell(*server, {"--trace"});

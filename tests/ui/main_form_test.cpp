@@ -2,6 +2,8 @@
 // About, Help, the end, the guard, the reservation on a set clock, the tray.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFontInfo>
@@ -64,14 +66,10 @@ TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     QString text;
-    if (auto* l = qobject_cast<QLabel*>(w))
-      text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(w))
-      text = b->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-      text = e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w))
-      text = c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
     EXPECT_EQ(text.toStdString(), p.text);
     EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(w->isHidden());
@@ -202,8 +200,7 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
 
 QWidget* Owner(QWidget* w) {
   // The line edit of an editable list stands for the list.
-  if (w && qobject_cast<QComboBox*>(w->parentWidget()))
-    return w->parentWidget();
+  if (w && qobject_cast<QComboBox*>(w->parentWidget())) return w->parentWidget();
   return w;
 }
 
@@ -428,6 +425,25 @@ TEST_F(MainBehaviourTest, HelpOpensTheInstalledDocument) {
   EXPECT_EQ(
       launcher.tokens[0],
       (std::filesystem::canonical(dir.path() / "share" / "doc" / "tapwell" / "tapwellhelp.html")).string());
+}
+
+TEST_F(MainBehaviourTest, HelpThatCannotBeOpenedIsReportedWithItsPath) {
+  TempDir dir;
+  Touch(dir.path() / "tapwellhelp.html");
+  programFolder = dir.path().string() + "/";
+  const std::string path = std::filesystem::canonical(dir.path() / "tapwellhelp.html").string();
+  launcher.openError = "xdg-open is not installed";
+  form().Help2->trigger();
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "ヘルプを開けません: " + path + " (xdg-open is not installed)");
+  // An opener that gives up later reports from its own thread.
+  launcher.openError.clear();
+  form().Help2->trigger();
+  ASSERT_TRUE(launcher.laterFailure);
+  std::thread([failed = launcher.laterFailure] { failed("xdg-open ended with status 3"); }).join();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return errors.shown.size() == 2; }, 5000));
+  ASSERT_EQ(errors.shown.size(), 2u);
+  EXPECT_EQ(errors.shown[1].second, "ヘルプを開けません: " + path + " (xdg-open ended with status 3)");
 }
 
 TEST_F(MainBehaviourTest, HelpIgnoresTheCurrentDirectory) {

@@ -11,6 +11,7 @@
 
 #include "app/gui/other_forms.h"
 #include "app/gui/startup_form.h"
+#include "platform/window_system.h"
 #include "ui/main_form.h"
 #include "ui/panels.h"
 
@@ -61,7 +62,9 @@ class ApplicationWindows {
 class TaskbarExclusion : public QObject {
   Q_OBJECT
  public:
-  TaskbarExclusion(std::function<bool()> trayRegistered, QObject* parent = nullptr);
+  // States go through windows; nothing is changed without it.
+  TaskbarExclusion(std::function<bool()> trayRegistered, platform::WindowSystem* windows,
+                   QObject* parent = nullptr);
   // Applies the current state to every top-level window.
   void refresh();
 
@@ -71,6 +74,7 @@ class TaskbarExclusion : public QObject {
  private:
   void apply(QWidget* window, bool skip);
   std::function<bool()> trayRegistered_;
+  platform::WindowSystem* windows_;
 };
 
 }  // namespace tapwell::app
