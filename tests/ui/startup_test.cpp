@@ -27,6 +27,29 @@ TEST(SplashArithmetic, CentresWithIntegerHalving) {
   EXPECT_EQ(CentredLeft(367, 61), 153);
 }
 
+// A handover timer that the test fires.
+class FakeSplashTimer : public SplashTimer {
+ public:
+  void start(int ms, std::function<void()> elapsed) override {
+    interval_ = ms;
+    elapsed_ = std::move(elapsed);
+    active_ = true;
+  }
+  void stop() override { active_ = false; }
+  bool isActive() const override { return active_; }
+  int interval() const override { return interval_; }
+  // The interval has passed: calls back as the event loop would.
+  void fire() {
+    ASSERT_TRUE(active_) << "fired while not armed";
+    elapsed_();
+  }
+
+ private:
+  int interval_ = 0;
+  bool active_ = false;
+  std::function<void()> elapsed_;
+};
+
 class StartupTest : public ui::testing::MainFixture {
  protected:
   void SetUp() override {
@@ -39,13 +62,19 @@ class StartupTest : public ui::testing::MainFixture {
 
   ApplicationWindows& windows() {
     if (!windows_) {
-      windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors,
-                                                                     clock, [this] { ++quits; },
-                                                                     programFolder, QSize(1024, 768)});
+      windows_ = std::make_unique<ApplicationWindows>(services());
     }
     return *windows_;
   }
 
+  WindowServices services(bool startHidden = false) {
+    WindowServices s{keyboard,      launcher,         area,       boxes, errors, clock, [this] { ++quits; },
+                     programFolder, QSize(1024, 768), startHidden};
+    s.splashTimer = &splashTimer;
+    return s;
+  }
+
+  FakeSplashTimer splashTimer;
   std::unique_ptr<ApplicationWindows> windows_;
   bool savedRelease_ = true;
 };
@@ -99,7 +128,7 @@ TEST_F(StartupTest, TimerHandoverInReleaseMode) {
   ApplicationWindows& w = windows();
   ReleaseMode = true;  // whatever the build's flag
   w.start();
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_FALSE(w.startup->Timer1->isActive());
   EXPECT_TRUE(w.main->isVisible());
   EXPECT_FALSE(w.startup->isVisible());
@@ -143,7 +172,7 @@ TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
                     (w.main->isVisible() ? "+main" : ""));
   };
   w.start();
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].first, "自動バージョン管理");
   EXPECT_EQ(boxes.shown[0].second, AppVersion + "を記録しました");
@@ -186,13 +215,29 @@ TEST_F(StartupTest, ClickOnALabelDoesNothing) {
   EXPECT_TRUE(w.startup->Timer1->isActive());
 }
 
-TEST_F(StartupTest, TheTimerHandsOverAfterTwoSeconds) {
+TEST_F(StartupTest, TheTimerArmedForTwoSecondsHandsOverWhenItFires) {
   ApplicationWindows& w = windows();
+  ReleaseMode = true;
+  EXPECT_EQ(w.startup->Timer1, &splashTimer);
+  EXPECT_EQ(splashTimer.interval(), 2000);
   w.start();
-  QTest::qWait(1500);
+  QCoreApplication::processEvents();
   EXPECT_FALSE(w.main->isVisible());
-  QTRY_VERIFY_WITH_TIMEOUT(w.main->isVisible(), 2000);
+  splashTimer.fire();
+  EXPECT_TRUE(w.main->isVisible());
   EXPECT_FALSE(w.startup->isVisible());
+  EXPECT_FALSE(splashTimer.isActive());
+}
+
+TEST(QtSplashTimer, CallsBackOnTheEventLoopOnceItsIntervalHasPassed) {
+  QtSplashTimer timer;
+  int calls = 0;
+  timer.start(1, [&] { ++calls; });
+  EXPECT_TRUE(timer.isActive());
+  EXPECT_EQ(timer.interval(), 1);
+  EXPECT_EQ(calls, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 20000);
+  EXPECT_FALSE(timer.isActive());
 }
 
 TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
@@ -202,17 +247,15 @@ TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
   QCoreApplication::processEvents();
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].second, "Registration Error.");
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_TRUE(w.main->isVisible());
   EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
 }
 
 TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
-  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
-                                                                 [this] { ++quits; }, programFolder,
-                                                                 QSize(1024, 768), true});
+  windows_ = std::make_unique<ApplicationWindows>(services(true));
   windows_->start();
-  windows_->startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_FALSE(windows_->startup->isVisible());
   EXPECT_FALSE(windows_->main->isVisible());
   EXPECT_TRUE(windows_->main->IconTray1->Registered());
@@ -224,11 +267,9 @@ TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
 
 TEST_F(StartupTest, StartedForTheTrayWithoutATrayTheMainWindowIsShown) {
   area.isAvailable = false;
-  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
-                                                                 [this] { ++quits; }, programFolder,
-                                                                 QSize(1024, 768), true});
+  windows_ = std::make_unique<ApplicationWindows>(services(true));
   windows_->start();
-  windows_->startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_TRUE(windows_->main->isVisible());
   EXPECT_FALSE(windows_->main->isMinimized());
 }

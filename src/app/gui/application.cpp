@@ -25,10 +25,10 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
   }
   if (services_.shippedLayouts.empty()) {
     services_.shippedLayouts =
-        store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString(), TAPWELL_SOURCE_DIR);
+        store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString());
   }
   // The splash first: it fills the product strings that the main window reads.
-  startup = create<Tstartup>(services_.screen);
+  startup = create<Tstartup>(services_.screen, services_.splashTimer);
   main = create<ui::Tmain>(ui::MainServices{services_.keyboard, services_.launcher, services_.tray,
                                             services_.boxes, services_.errors, services_.clock,
                                             services_.quit, services_.programFolder, services_.settings,

@@ -40,6 +40,8 @@ struct WindowServices {
   // The layouts shipped with the program; found beside or above the program file
   // by default.
   std::string shippedLayouts{};
+  // The splash's handover timer; a QtSplashTimer by default.
+  SplashTimer* splashTimer = nullptr;
 };
 
 class ApplicationWindows {
