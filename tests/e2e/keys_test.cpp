@@ -356,7 +356,7 @@ TEST(Keys, ASpareKeycodeKeepsItsSymbolWhileTheScriptRuns) {
   E2E_START_RECEIVER(server, receiver);
   // The stroke of a, after a wait well over the spare key's hold time, marks a
   // moment when the script still runs for seconds.
-  auto child = xs::Child::Start({xs::TapwellPath(), "--run", "_kanji!0.4_a!3"}, server->env());
+  auto child = xs::Child::Start({xs::TapwellPath(), "--run", "_kanji!1.5_a!3"}, server->env());
   ASSERT_TRUE(child);
   xs::Observer x(*server);
   ASSERT_TRUE(x.ok());
