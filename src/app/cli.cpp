@@ -32,15 +32,11 @@ std::string UsageText() {
          "key injection.\n";
 }
 
-namespace {
-
-int Usage(std::ostream& err, const std::string& problem) {
+int UsageError(std::ostream& err, const std::string& problem) {
   err << "tapwell: " << EscapeForTerminal(problem) << "\n"
       << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
-
-}  // namespace
 
 std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return std::nullopt;
@@ -54,7 +50,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
     return kExitOk;
   }
   if (mode == "--dry-run" || mode == "--dry-run-file") {
-    if (args.size() != 2) return Usage(err, mode + " needs exactly one argument");
+    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
     std::string script;
     if (mode == "--dry-run") {
       script = args[1];

@@ -21,16 +21,6 @@
 
 namespace tapwell::app {
 
-namespace {
-
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
-      << "Try 'tapwell --help' for more information.\n";
-  return kExitUsage;
-}
-
-}  // namespace
-
 int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
   std::string mode;
   std::string operand;
@@ -38,18 +28,18 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--trace") {
-      if (trace) return Usage(err, "--trace given twice");
+      if (trace) return UsageError(err, "--trace given twice");
       trace = true;
     } else if (a == "--run" || a == "--run-file") {
-      if (!mode.empty()) return Usage(err, "only one of --run and --run-file may be given");
-      if (i + 1 >= args.size()) return Usage(err, a + " needs exactly one argument");
+      if (!mode.empty()) return UsageError(err, "only one of --run and --run-file may be given");
+      if (i + 1 >= args.size()) return UsageError(err, a + " needs exactly one argument");
       mode = a;
       operand = args[++i];
     } else {
-      return Usage(err, "unexpected argument '" + a + "'");
+      return UsageError(err, "unexpected argument '" + a + "'");
     }
   }
-  if (mode.empty()) return Usage(err, "--trace needs --run or --run-file");
+  if (mode.empty()) return UsageError(err, "--trace needs --run or --run-file");
   std::string script = operand;
   if (mode == "--run-file") {
     try {

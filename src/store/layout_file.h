@@ -48,8 +48,8 @@ std::string LayoutFilePath(const std::string& dataFolder, const std::string& nam
 
 // The folder of the layouts shipped with the program: <prefix>/share/tapwell/
 // layouts when the program file lies in <prefix>/bin/ and that folder exists; a
-// folder "layouts" beside the program file when there is one (a portable
-// folder); else packaging/layouts of the source tree (a build tree run).
-std::string ShippedLayoutFolder(const std::string& programFile, const std::string& sourceDir);
+// folder "layouts" beside the program file otherwise (a portable folder, or a
+// build tree, where the build puts them there).
+std::string ShippedLayoutFolder(const std::string& programFile);
 
 }  // namespace tapwell::store

@@ -298,7 +298,7 @@ TEST_F(MainBehaviourTest, TheStepperRunsOnItsTimer) {
   Tmain& m = form();
   m.Edit1->setText(QStringLiteral("_a\"bc\""));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 20000);
   EXPECT_EQ(keyboard.events,
             (std::vector<fake::KeyEvent>{Down(65), Up(65), Down(66), Up(66), Down(67), Up(67)}));
 }
@@ -307,7 +307,7 @@ TEST_F(MainBehaviourTest, AFailingHandlerIsReportedAndTheProgramGoesOn) {
   Tmain& m = form();
   m.Edit1->setText(QStringLiteral("_a!x_b"));
   m.TestBtn->click();
-  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), size_t{1}, 2000);
+  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), size_t{1}, 20000);
   EXPECT_EQ(errors.shown[0].first, "Tapwell");
   EXPECT_EQ(errors.shown[0].second, "'x' は整数ではありません.");
   // Work before the failure stays done; the stepper is halted on the wait.
@@ -318,7 +318,7 @@ TEST_F(MainBehaviourTest, AFailingHandlerIsReportedAndTheProgramGoesOn) {
   // The window still works.
   m.Edit1->setText(QStringLiteral("_c"));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 20000);
   EXPECT_EQ(keyboard.events.back(), Up(67));
 }
 

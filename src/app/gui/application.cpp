@@ -24,11 +24,10 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
     shared.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
   }
   if (shared.shippedLayouts.empty()) {
-    shared.shippedLayouts =
-        store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString(), TAPWELL_SOURCE_DIR);
+    shared.shippedLayouts = store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString());
   }
   // The splash first: it fills the product strings that the main window reads.
-  startup = create<Tstartup>(services_.screen);
+  startup = create<Tstartup>(services_.screen, services_.splashTimer);
   main = create<ui::Tmain>(shared);
   Log = create<TLog>();
   Tool = create<TTool>();

@@ -25,6 +25,8 @@ struct WindowServices {
   // Started at login: the main window stays behind its tray icon, and the stored
   // shortcut is loaded at start.
   bool trayStart = false;
+  // The splash's handover timer; a QtSplashTimer by default.
+  SplashTimer* splashTimer = nullptr;
 };
 
 class ApplicationWindows {
