@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <chrono>
 
+#include "app/backends.h"
 #include "app/signal_watcher.h"
 
 #include "engine/product.h"
@@ -18,7 +19,6 @@
 #include "engine/stepper.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
-#include "platform/x11/x11_keyboard.h"
 #endif
 
 namespace tapwell::app {
@@ -144,12 +144,13 @@ int RunScript(const std::string&, bool, std::ostream& err) {
 int RunScript(const std::string& script, bool trace, std::ostream& err) {
   if (AppTitle.empty()) AppTitle = "Tapwell";
 
-  auto opened = platform::x11::X11Keyboard::Open();
-  if (!opened.keyboard) {
+  OpenedBackend opened = OpenKeyBackend(err);
+  if (!opened.backend) {
     err << "tapwell: " << opened.error << "\n";
-    return kExitNoDisplay;
+    return opened.exitCode;
   }
-  platform::x11::X11Keyboard& keyboard = *opened.keyboard;
+  KeyBackend& backend = *opened.backend;
+  platform::Keyboard& keyboard = backend.keyboard();
 
   int argc = 1;
   char name[] = "tapwell";
@@ -194,8 +195,8 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   });
 
   // A display that goes away ends the run at once, even during a wait.
-  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
-  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+  QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
+  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
 
   std::string text = script;
   text += '#';
@@ -203,7 +204,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   const int code = app.exec();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
   emulator.ReleaseHeldKeys();
-  keyboard.shutdown();
+  backend.shutdown();
   err.flush();
   return code;
 }

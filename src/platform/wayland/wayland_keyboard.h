@@ -1,0 +1,112 @@
+// Key injection into a Wayland session over the virtual keyboard protocol
+// (keys) and the wlroots virtual pointer protocol (mouse buttons).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/keyboard.h"
+#include "platform/x11/keymap_model.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct zwp_virtual_keyboard_manager_v1;
+struct zwp_virtual_keyboard_v1;
+struct zwlr_virtual_pointer_manager_v1;
+struct zwlr_virtual_pointer_v1;
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+namespace tapwell::platform::wayland {
+
+using x11::KeyLayout;
+
+// The layout that a keymap's first group name ("Japanese", "English (US)")
+// stands for.
+KeyLayout LayoutFromGroupName(const std::string& name);
+
+class WaylandKeyboard final : public Keyboard {
+ public:
+  struct OpenResult {
+    std::unique_ptr<WaylandKeyboard> keyboard;
+    std::string error;  // why there is none: no compositor, or no virtual keyboard
+  };
+  // Connects to the compositor named by WAYLAND_DISPLAY, reads the user's
+  // keymap from the seat, and creates the virtual keyboard (with the keys the
+  // layout lacks added to its keymap) and, where offered, the virtual pointer.
+  // Both live as long as this object: clients pick a new keyboard up
+  // asynchronously.
+  static OpenResult Open();
+
+  ~WaylandKeyboard() override;
+  WaylandKeyboard(const WaylandKeyboard&) = delete;
+  WaylandKeyboard& operator=(const WaylandKeyboard&) = delete;
+
+  void keybd_event(std::uint8_t vk, KeyDirection direction) override;
+  std::int16_t VkKeyScanA(char c) override;
+  void flush() override;
+
+  // Releases every key and mouse button still held, clears the modifiers, waits
+  // until the compositor has them, and closes the connection. Called by the
+  // destructor.
+  void shutdown();
+
+  // The socket of the connection: when it becomes readable, call readEvents().
+  // A lost connection ends the program with exit code 3.
+  int connectionFd() const;
+  void readEvents();
+
+  KeyLayout layout() const { return model_.layout(); }
+  // The name of the first group of the keymap in use ("English (US)").
+  const std::string& layoutName() const { return layoutName_; }
+  bool hasPointer() const { return pointer_ != nullptr; }
+
+ private:
+  WaylandKeyboard() = default;
+
+  std::string setUp();
+  void sendKey(std::uint32_t keycode, bool down);
+  void sendButton(unsigned button, bool down);
+  void sendModifiers();
+  // Counts one request; every few dozen the buffer is sent and the socket
+  // drained, so that a long burst never overflows the client's buffer.
+  void sent();
+  void drain();
+  [[noreturn]] void lost(const char* what = nullptr) const;
+
+  // Protocol objects.
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  std::uint32_t seatVersion_ = 0;
+  zwp_virtual_keyboard_manager_v1* keyboardManager_ = nullptr;
+  zwlr_virtual_pointer_manager_v1* pointerManager_ = nullptr;
+  zwp_virtual_keyboard_v1* keyboard_ = nullptr;
+  zwlr_virtual_pointer_v1* pointer_ = nullptr;
+  std::uint32_t capabilities_ = 0;
+  std::string seatKeymap_;  // the keymap text the seat's keyboard sent
+
+  // The keymap uploaded to the virtual keyboard, and its modifier state.
+  xkb_context* context_ = nullptr;
+  xkb_keymap* keymap_ = nullptr;
+  xkb_state* state_ = nullptr;
+  x11::KeymapModel model_;
+  std::string layoutName_;
+
+  // Keysyms the layout lacks, and the keycodes they have in the uploaded keymap.
+  std::map<std::uint32_t, std::uint32_t> extraKeys_;
+  std::set<std::uint32_t> down_;
+  std::array<bool, 4> buttons_{};
+  int unsent_ = 0;
+  bool pointerWarned_ = false;
+
+  friend struct Listeners;
+};
+
+}  // namespace tapwell::platform::wayland
