@@ -150,9 +150,11 @@ bool Sway::addKeyboard(const std::string& layout, std::string& why) {
   return keyboard_ != nullptr;
 }
 
-std::unique_ptr<Receiver> Receiver::Start(const Sway& sway, std::string& why) {
+std::unique_ptr<Receiver> Receiver::Start(const Sway& sway, std::string& why, bool bulk) {
   auto receiver = std::unique_ptr<Receiver>(new Receiver);
-  receiver->child_ = e2e::Child::Start({WL_RECEIVER}, sway.env({"QT_QPA_PLATFORM=wayland"}));
+  std::vector<std::string> argv = {WL_RECEIVER};
+  if (bulk) argv.push_back("--bulk");
+  receiver->child_ = e2e::Child::Start(argv, sway.env({"QT_QPA_PLATFORM=wayland"}));
   if (!receiver->child_) {
     why = "cannot start the receiver";
     return nullptr;

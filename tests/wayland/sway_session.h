@@ -43,7 +43,8 @@ class Sway {
 // The Qt line edit on the compositor, focused.
 class Receiver {
  public:
-  static std::unique_ptr<Receiver> Start(const Sway& sway, std::string& why);
+  // bulk: the receiver's --bulk mode.
+  static std::unique_ptr<Receiver> Start(const Sway& sway, std::string& why, bool bulk = false);
   // Waits until the receiver printed a line equal to line; true when it did.
   bool waitFor(const std::string& line, int timeoutMs = 10000);
   // The lines printed so far after "ready".

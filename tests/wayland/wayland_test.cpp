@@ -60,6 +60,21 @@ TEST(NativeWindow, KeyNamesChordsHeldShiftLiteralAndMouseButtonsWithAnXDisplayBe
                                       {"button-press 1", "button-press 4", "button-press 2"}}));
 }
 
+TEST(NativeWindow, ALongLiteralArrivesWhole) {
+  WL_START_SWAY(sway);
+  std::string why;
+  ASSERT_TRUE(sway->addKeyboard("us", why)) << why;
+  auto receiver = wl::Receiver::Start(*sway, why, true);
+  ASSERT_TRUE(receiver) << why;
+  // One step of 40,000 key requests: far more than the connection buffers.
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += static_cast<char>('a' + i % 26);
+  const e2e::Result r = RunTapwell({"--run", "\"" + text + "\"_enter"}, sway->env());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(receiver->waitFor("text " + text, 30000)) << r.err;
+}
+
 TEST(NativeWindow, LiteralsFollowTheSeatsJapaneseLayout) {
   WL_START_SWAY(sway);
   WL_START_RECEIVER(sway, "jp", receiver);

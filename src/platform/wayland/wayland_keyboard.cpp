@@ -27,7 +27,7 @@ namespace {
 
 // Requests between two drains of the output buffer: a key request is 20 bytes,
 // a modifiers request 24, the client's buffer 4 KiB.
-constexpr int kRequestsPerDrain = 32;
+constexpr int kRequestsPerDrain = 128;
 // How long a compositor may keep its socket full before it counts as gone.
 constexpr int kDrainTimeoutMs = 10000;
 
@@ -289,7 +289,8 @@ void WaylandKeyboard::sent() {
 void WaylandKeyboard::drain() {
   unsent_ = 0;
   while (wl_display_flush(display_) < 0) {
-    if (errno != EAGAIN) lost();
+    // A failed connection keeps its error, which may be EAGAIN too.
+    if (errno != EAGAIN || wl_display_get_error(display_) != 0) lost();
     pollfd p{wl_display_get_fd(display_), POLLOUT, 0};
     const int ready = ::poll(&p, 1, kDrainTimeoutMs);
     if (ready == 0) lost("the Wayland compositor stopped taking key events");

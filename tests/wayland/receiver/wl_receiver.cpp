@@ -1,7 +1,9 @@
 // A Qt line edit as the receiving window of the Wayland tests. Prints "ready"
 // once it has the focus, then one line per event: "press <keysym name>",
 // "release <keysym name>" (auto-repeats left out), "button-press <Qt button>",
-// and "text <its text>" when Enter is pressed.
+// and "text <its text>" when Enter is pressed. With --bulk it prints nothing per
+// event and keeps the typed text itself (a line edit slows down as its text
+// grows): "text <the characters typed>" when Enter is pressed.
 #include <xkbcommon/xkbcommon.h>
 
 #include <QApplication>
@@ -13,6 +15,9 @@
 namespace {
 
 class Edit : public QLineEdit {
+ public:
+  explicit Edit(bool bulk) : bulk_(bulk) {}
+
  protected:
   void focusInEvent(QFocusEvent* event) override {
     if (!ready_) {
@@ -22,11 +27,20 @@ class Edit : public QLineEdit {
     QLineEdit::focusInEvent(event);
   }
   void keyPressEvent(QKeyEvent* event) override {
+    if (bulk_) {
+      if (event->key() == Qt::Key_Return) {
+        Print(("text " + typed_).toUtf8().constData());
+      } else {
+        typed_ += event->text();
+      }
+      return;
+    }
     if (!event->isAutoRepeat()) Key("press", event);
     if (event->key() == Qt::Key_Return) Print(("text " + text()).toUtf8().constData());
     QLineEdit::keyPressEvent(event);
   }
   void keyReleaseEvent(QKeyEvent* event) override {
+    if (bulk_) return;
     if (!event->isAutoRepeat()) Key("release", event);
     QLineEdit::keyReleaseEvent(event);
   }
@@ -46,14 +60,16 @@ class Edit : public QLineEdit {
     std::printf("%s %s\n", kind, name);
     std::fflush(stdout);
   }
+  bool bulk_;
   bool ready_ = false;
+  QString typed_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  Edit edit;
+  Edit edit(argc > 1 && QString(argv[1]) == "--bulk");
   edit.setMaxLength(1 << 20);
   edit.resize(400, 40);
   edit.show();
