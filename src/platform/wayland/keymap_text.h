@@ -23,4 +23,9 @@ struct ExtraKey {
 // section cannot be found.
 std::optional<std::string> AddKeys(std::string_view keymap, const std::vector<ExtraKey>& keys);
 
+// The keymap with every key of the xkb_symbols section marked as not repeating,
+// so that a key a script holds is not repeated by the client that receives it.
+// Nothing when the section cannot be found.
+std::optional<std::string> WithoutRepeat(std::string_view keymap);
+
 }  // namespace tapwell::platform::wayland

@@ -225,6 +225,18 @@ std::string WaylandKeyboard::setUp() {
     }
   }
   std::free(userText);
+  // Held keys do not repeat: the receiving client repeats a key as long as it is
+  // down, unless its keymap says the key does not repeat.
+  if (char* text = xkb_keymap_get_as_string(keymap_, XKB_KEYMAP_FORMAT_TEXT_V1)) {
+    if (const auto still = WithoutRepeat(text)) {
+      if (xkb_keymap* quiet = xkb_keymap_new_from_string(context_, still->c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                         XKB_KEYMAP_COMPILE_NO_FLAGS)) {
+        xkb_keymap_unref(keymap_);
+        keymap_ = quiet;
+      }
+    }
+    std::free(text);
+  }
   state_ = xkb_state_new(keymap_);
   if (state_ == nullptr) return "cannot create a keyboard state (libxkbcommon).";
 
