@@ -49,6 +49,8 @@ class Receiver {
   bool waitFor(const std::string& line, int timeoutMs = 10000);
   // The lines printed so far after "ready".
   std::vector<std::string> events() const;
+  // What it wrote on standard error so far.
+  const std::string& errors() const { return child_->errText(); }
 
  private:
   std::unique_ptr<e2e::Child> child_;

@@ -72,7 +72,7 @@ TEST(NativeWindow, ALongLiteralArrivesWhole) {
   const e2e::Result r = RunTapwell({"--run", "\"" + text + "\"_enter"}, sway->env());
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_TRUE(receiver->waitFor("text " + text, 30000)) << r.err;
+  EXPECT_TRUE(receiver->waitFor("text " + text, 30000)) << receiver->errors();
 }
 
 TEST(NativeWindow, LiteralsFollowTheSeatsJapaneseLayout) {

@@ -10,11 +10,13 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/wayland/keymap_text.h"
@@ -28,6 +30,9 @@ namespace {
 // Requests between two drains of the output buffer: a key request is 20 bytes,
 // a modifiers request 24, the client's buffer 4 KiB.
 constexpr int kRequestsPerDrain = 128;
+// The pace of a long burst: one chunk of requests per interval, some 20,000
+// requests (10,000 characters) a second.
+constexpr std::chrono::microseconds kChunkInterval{kRequestsPerDrain * 50};
 // How long a compositor may keep its socket full before it counts as gone.
 constexpr int kDrainTimeoutMs = 10000;
 
@@ -295,7 +300,40 @@ void WaylandKeyboard::lost(const char* what) const {
 }
 
 void WaylandKeyboard::sent() {
-  if (++unsent_ >= kRequestsPerDrain) drain();
+  if (++unsent_ < kRequestsPerDrain) return;
+  catchUp();
+  // The receiving client reads its events at its own pace, and the compositor
+  // disconnects a client whose buffer overflows: a long burst is paced.
+  const auto now = std::chrono::steady_clock::now();
+  const auto next = lastChunk_ + kChunkInterval;
+  if (next > now) std::this_thread::sleep_until(next);
+  lastChunk_ = std::max(now, next);
+}
+
+void WaylandKeyboard::catchUp() {
+  bool done = false;
+  static constexpr wl_callback_listener kDone{[](void* data, wl_callback* callback, std::uint32_t) {
+    *static_cast<bool*>(data) = true;
+    wl_callback_destroy(callback);
+  }};
+  wl_callback_add_listener(wl_display_sync(display_), &kDone, &done);
+  drain();
+  const int fd = wl_display_get_fd(display_);
+  while (!done) {
+    if (wl_display_prepare_read(display_) != 0) {
+      if (wl_display_dispatch_pending(display_) < 0) lost();
+      continue;
+    }
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, kDrainTimeoutMs);
+    if (ready <= 0) {
+      wl_display_cancel_read(display_);
+      if (ready < 0 && errno == EINTR) continue;
+      lost(ready == 0 ? "the Wayland compositor stopped taking key events" : nullptr);
+    }
+    if (wl_display_read_events(display_) < 0) lost();
+    if (wl_display_dispatch_pending(display_) < 0) lost();
+  }
 }
 
 void WaylandKeyboard::drain() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -74,10 +75,14 @@ class WaylandKeyboard final : public Keyboard {
   void sendKey(std::uint32_t keycode, bool down);
   void sendButton(unsigned button, bool down);
   void sendModifiers();
-  // Counts one request; every few dozen the buffer is sent and the socket
-  // drained, so that a long burst never overflows the client's buffer.
+  // Counts one request; every hundred or so the buffer is sent and the
+  // compositor caught up with, so that a long burst never overflows a buffer.
   void sent();
   void drain();
+  // Waits until the compositor has handled every request sent so far. It hands
+  // key events on to the focused client as it handles them and disconnects a
+  // client that falls too far behind: a long burst goes no faster than that.
+  void catchUp();
   [[noreturn]] void lost(const char* what = nullptr) const;
 
   // Protocol objects.
@@ -104,6 +109,7 @@ class WaylandKeyboard final : public Keyboard {
   std::set<std::uint32_t> down_;
   std::array<bool, 4> buttons_{};
   int unsent_ = 0;
+  std::chrono::steady_clock::time_point lastChunk_{};
   bool pointerWarned_ = false;
 
   friend struct Listeners;
