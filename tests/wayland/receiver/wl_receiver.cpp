@@ -3,14 +3,17 @@
 // "release <keysym name>" (auto-repeats left out), "button-press <Qt button>",
 // and "text <its text>" when Enter is pressed. With --bulk it prints nothing per
 // event and keeps the typed text itself (a line edit slows down as its text
-// grows): "text <the characters typed>" when Enter is pressed.
+// grows): "span-us <microseconds from the first key press to Enter>" and
+// "text <the characters typed>" when Enter is pressed.
 #include <xkbcommon/xkbcommon.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -28,7 +31,14 @@ class Edit : public QLineEdit {
   }
   void keyPressEvent(QKeyEvent* event) override {
     if (bulk_) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!started_) {
+        started_ = true;
+        first_ = now;
+      }
       if (event->key() == Qt::Key_Return) {
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - first_).count();
+        Print(("span-us " + std::to_string(us)).c_str());
         Print(("text " + typed_).toUtf8().constData());
       } else {
         typed_ += event->text();
@@ -63,6 +73,8 @@ class Edit : public QLineEdit {
   bool bulk_;
   bool ready_ = false;
   QString typed_;
+  bool started_ = false;
+  std::chrono::steady_clock::time_point first_;
 };
 
 }  // namespace
