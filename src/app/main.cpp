@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     return tapwell::app::kExitNoDisplay;
   }
   tapwell::app::GuiOptions options;
-  options.startHidden = tray;
+  options.trayStart = tray;
   return tapwell::app::RunGui(argc, argv, options);
 #else
   std::cout << tapwell::app::UsageText();

@@ -1,12 +1,19 @@
 // The start of the program with its windows.
 #pragma once
 
+#include <chrono>
+
 namespace tapwell::app {
 
 struct GuiOptions {
-  // The main window starts hidden behind its tray icon.
-  bool startHidden = false;
+  // Started at login: the main window starts hidden behind its tray icon, the
+  // stored shortcut is loaded, and a tray host is waited for.
+  bool trayStart = false;
 };
+
+// How long a start at login waits for the desktop's tray host before it reports
+// that the icon cannot be registered.
+inline constexpr std::chrono::milliseconds kLoginTrayWait{30000};
 
 // Runs the windows until the program ends; returns the exit code.
 int RunGui(int argc, char** argv, const GuiOptions& options);
