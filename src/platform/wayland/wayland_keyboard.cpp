@@ -19,9 +19,11 @@
 #include <thread>
 #include <vector>
 
+// The protocol code generated at build time.
+#include <virtual-keyboard-unstable-v1-client.h>
+#include <wlr-virtual-pointer-unstable-v1-client.h>
+
 #include "platform/wayland/keymap_text.h"
-#include "virtual-keyboard-unstable-v1-client.h"
-#include "wlr-virtual-pointer-unstable-v1-client.h"
 
 namespace tapwell::platform::wayland {
 
