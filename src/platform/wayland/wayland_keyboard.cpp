@@ -179,8 +179,7 @@ std::string WaylandKeyboard::setUp() {
   }
   if (user == nullptr) return "cannot compile a keymap for the virtual keyboard (libxkbcommon).";
   const char* group = xkb_keymap_layout_get_name(user, 0);
-  layoutName_ = group ? group : "";
-  const KeyLayout layout = LayoutFromGroupName(layoutName_);
+  const KeyLayout layout = LayoutFromGroupName(group ? group : "");
   model_.load(CoreView(user), layout);
 
   // Keys the layout lacks (F13 to F24, Kanji, Help, ...) go on free keycodes of

@@ -63,11 +63,6 @@ class WaylandKeyboard final : public Keyboard {
   int connectionFd() const;
   void readEvents();
 
-  KeyLayout layout() const { return model_.layout(); }
-  // The name of the first group of the keymap in use ("English (US)").
-  const std::string& layoutName() const { return layoutName_; }
-  bool hasPointer() const { return pointer_ != nullptr; }
-
  private:
   WaylandKeyboard() = default;
 
@@ -102,7 +97,6 @@ class WaylandKeyboard final : public Keyboard {
   xkb_keymap* keymap_ = nullptr;
   xkb_state* state_ = nullptr;
   x11::KeymapModel model_;
-  std::string layoutName_;
 
   // Keysyms the layout lacks, and the keycodes they have in the uploaded keymap.
   std::map<std::uint32_t, std::uint32_t> extraKeys_;
