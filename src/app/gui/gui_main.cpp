@@ -13,7 +13,7 @@
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/signal_watcher.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
 #include "platform/posix/xdg_autostart.h"
@@ -67,7 +67,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
-  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<StepTimer> {
+  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<platform::DeadlineTimer> {
     auto timer = std::make_unique<platform::QtStepTimer>();
     timer->setHandler(std::move(onTick));
     return timer;
@@ -107,7 +107,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {
-    windows.main->keyEmulator().ReleaseHeldKeys();
+    windows.main->releaseHeldKeys();
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
@@ -119,7 +119,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   const int code = app.exec();
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
-  windows.main->keyEmulator().ReleaseHeldKeys();
+  windows.main->releaseHeldKeys();
   keyboard.shutdown();
   return code;
 }

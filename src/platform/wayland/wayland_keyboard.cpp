@@ -392,9 +392,8 @@ void WaylandKeyboard::sendButton(unsigned button, bool down) {
   sent();
 }
 
-void WaylandKeyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
+void WaylandKeyboard::sendCode(KeyCode vk, bool down) {
   if (keyboard_ == nullptr) return;
-  const bool down = direction == KeyDirection::Down;
   const x11::KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
     case x11::KeyTarget::Kind::Nothing:
@@ -418,8 +417,11 @@ void WaylandKeyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
   }
 }
 
-std::int16_t WaylandKeyboard::VkKeyScanA(char c) {
-  return model_.vkKeyScan(c);
+std::optional<CharacterKey> WaylandKeyboard::keyForCharacter(char c) {
+  const std::int16_t scan = model_.vkKeyScan(c);
+  if (scan == -1) return std::nullopt;
+  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
+                      (scan & 0x400) != 0};
 }
 
 void WaylandKeyboard::flush() {

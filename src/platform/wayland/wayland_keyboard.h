@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -49,8 +50,9 @@ class WaylandKeyboard final : public Keyboard {
   WaylandKeyboard(const WaylandKeyboard&) = delete;
   WaylandKeyboard& operator=(const WaylandKeyboard&) = delete;
 
-  void keybd_event(std::uint8_t vk, KeyDirection direction) override;
-  std::int16_t VkKeyScanA(char c) override;
+  void press(KeyCode key) override { sendCode(key, true); }
+  void release(KeyCode key) override { sendCode(key, false); }
+  std::optional<CharacterKey> keyForCharacter(char c) override;
   void flush() override;
 
   // Releases every key and mouse button still held, clears the modifiers, waits
@@ -67,6 +69,7 @@ class WaylandKeyboard final : public Keyboard {
   WaylandKeyboard() = default;
 
   std::string setUp();
+  void sendCode(KeyCode key, bool down);
   void sendKey(std::uint32_t keycode, bool down);
   void sendButton(unsigned button, bool down);
   void sendModifiers();
