@@ -16,6 +16,9 @@ PACKAGES=(
   xvfb xauth x11-xserver-utils x11-xkb-utils x11-utils xdotool trayer xdg-utils
   # a real window manager for the frame tests
   openbox
+  # Wayland key injection (virtual keyboard and pointer), and its tests on a
+  # headless compositor with a native Qt window; wtype is the reference injector
+  libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype
   # packaging checks
   desktop-file-utils appstream dpkg-dev
   # screenshots

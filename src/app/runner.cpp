@@ -11,12 +11,12 @@
 #include <QSocketNotifier>
 #include <chrono>
 
+#include "app/backends.h"
 #include "app/signal_watcher.h"
 
 #include "engine/session.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
-#include "platform/x11/x11_keyboard.h"
 #endif
 
 namespace tapwell::app {
@@ -62,12 +62,13 @@ int RunScript(const std::string&, bool, std::ostream& err) {
 #else
 
 int RunScript(const std::string& script, bool trace, std::ostream& err) {
-  auto opened = platform::x11::X11Keyboard::Open();
-  if (!opened.keyboard) {
+  OpenedBackend opened = OpenKeyBackend(err);
+  if (!opened.backend) {
     err << "tapwell: " << opened.error << "\n";
-    return kExitNoDisplay;
+    return opened.exitCode;
   }
-  platform::x11::X11Keyboard& keyboard = *opened.keyboard;
+  KeyBackend& backend = *opened.backend;
+  platform::Keyboard& keyboard = backend.keyboard();
 
   int argc = 1;
   char name[] = "tapwell";
@@ -108,15 +109,15 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   });
 
   // A display that goes away ends the run at once, even during a wait.
-  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
-  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+  QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
+  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
 
   // Step n is due at the start plus the time the dry run shows for it.
   timer.callAt(session.start(script, origin));
   const int code = app.exec();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
   session.stepper().releaseHeldKeys(StepClock::now());
-  keyboard.shutdown();
+  backend.shutdown();
   err.flush();
   return code;
 }
