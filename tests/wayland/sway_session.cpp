@@ -135,7 +135,7 @@ std::vector<std::string> Sway::env(std::vector<std::string> more) const {
                                       "XKB_DEFAULT_MODEL",
                                       "XKB_DEFAULT_VARIANT"};
   changes.insert(changes.end(), more.begin(), more.end());
-  return e2e::Environment(changes);
+  return xs::Environment(changes);
 }
 
 bool Sway::addKeyboard(const std::string& layout, std::string& why) {
@@ -154,7 +154,7 @@ std::unique_ptr<Receiver> Receiver::Start(const Sway& sway, std::string& why, bo
   auto receiver = std::unique_ptr<Receiver>(new Receiver);
   std::vector<std::string> argv = {WL_RECEIVER};
   if (bulk) argv.push_back("--bulk");
-  receiver->child_ = e2e::Child::Start(argv, sway.env({"QT_QPA_PLATFORM=wayland"}));
+  receiver->child_ = xs::Child::Start(argv, sway.env({"QT_QPA_PLATFORM=wayland"}));
   if (!receiver->child_) {
     why = "cannot start the receiver";
     return nullptr;

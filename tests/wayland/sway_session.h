@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
+#include "x_session.h"
 #include "platform/wayland/wayland_keyboard.h"
 
 namespace wl {
@@ -53,7 +53,7 @@ class Receiver {
   const std::string& errors() const { return child_->errText(); }
 
  private:
-  std::unique_ptr<e2e::Child> child_;
+  std::unique_ptr<xs::Child> child_;
 };
 
 bool SwayInstalled();
@@ -64,7 +64,7 @@ bool SwayInstalled();
 // (fails it when CI=true: continuous integration installs it).
 #define WL_START_SWAY(var)                                       \
   if (!wl::SwayInstalled()) {                                    \
-    if (e2e::InCi()) FAIL() << "sway is not installed under CI"; \
+    if (xs::InCi()) FAIL() << "sway is not installed under CI"; \
     GTEST_SKIP() << "sway is not installed (Debian: sway)";      \
   }                                                              \
   std::string var##_why;                                         \

@@ -10,10 +10,10 @@ namespace {
 using Strings = std::vector<std::string>;
 using ::testing::HasSubstr;
 
-e2e::Result RunTapwell(const Strings& args, const Strings& env) {
-  Strings argv = {e2e::TapwellPath()};
+xs::Result RunTapwell(const Strings& args, const Strings& env) {
+  Strings argv = {xs::TapwellPath()};
   argv.insert(argv.end(), args.begin(), args.end());
-  return e2e::Run(argv, env);
+  return xs::Run(argv, env);
 }
 
 Strings Stroke(const std::string& name) {
@@ -36,8 +36,8 @@ TEST(NativeWindow, KeyNamesChordsHeldShiftLiteralAndMouseButtonsWithAnXDisplayBe
   WL_START_SWAY(sway);
   WL_START_RECEIVER(sway, "us", receiver);
   // An X display beside: the native window still gets the keys.
-  E2E_START_X(x);
-  const e2e::Result r =
+  XS_START_X(x);
+  const xs::Result r =
       RunTapwell({"--run", R"("hello"_f13>shift!0.2_w_1<Shift>ctrl_a<ctrl_x_enter_ml_mr_mm)"},
                  sway->env({"DISPLAY=" + x->name()}));
   EXPECT_EQ(r.code, 0) << r.err;
@@ -69,7 +69,7 @@ TEST(NativeWindow, ALongLiteralArrivesWhole) {
   // One step of 40,000 key requests: far more than the connection buffers.
   std::string text;
   for (int i = 0; i < 20000; ++i) text += static_cast<char>('a' + i % 26);
-  const e2e::Result r = RunTapwell({"--run", "\"" + text + "\"_enter"}, sway->env());
+  const xs::Result r = RunTapwell({"--run", "\"" + text + "\"_enter"}, sway->env());
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(receiver->waitFor("text " + text, 30000)) << receiver->errors();
@@ -80,7 +80,7 @@ TEST(NativeWindow, LiteralsFollowTheSeatsJapaneseLayout) {
   WL_START_RECEIVER(sway, "jp", receiver);
   // '@' and '[' are unshifted keys of their own on the Japanese layout (Shift+2
   // and the bracket key on the US one).
-  const e2e::Result r = RunTapwell({"--run", R"("@["_enter)"}, sway->env());
+  const xs::Result r = RunTapwell({"--run", R"("@["_enter)"}, sway->env());
   EXPECT_EQ(r.code, 0) << r.err;
   ASSERT_TRUE(receiver->waitFor("release Return")) << r.err;
   EXPECT_EQ(receiver->events(),
@@ -90,7 +90,7 @@ TEST(NativeWindow, LiteralsFollowTheSeatsJapaneseLayout) {
 TEST(NativeWindow, SigtermDuringAHeldShiftLeavesNothingDown) {
   WL_START_SWAY(sway);
   WL_START_RECEIVER(sway, "us", receiver);
-  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", ">shift_a!30_b"}, sway->env());
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", ">shift_a!30_b"}, sway->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(receiver->waitFor("release A")) << run->errText();
   run->signal(SIGTERM);
@@ -102,7 +102,7 @@ TEST(NativeWindow, SigtermDuringAHeldShiftLeavesNothingDown) {
 TEST(Session, ALostCompositorEndsTheRunWithCodeThree) {
   WL_START_SWAY(sway);
   WL_START_RECEIVER(sway, "us", receiver);
-  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", "_a!30_b"}, sway->env());
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", "_a!30_b"}, sway->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(receiver->waitFor("release a")) << run->errText();
   sway->kill();
@@ -111,11 +111,11 @@ TEST(Session, ALostCompositorEndsTheRunWithCodeThree) {
 }
 
 TEST(Session, XTestInAWaylandSessionSaysOnceThatItReachesXWaylandOnly) {
-  E2E_START_X(x);
+  XS_START_X(x);
   // A Wayland session whose compositor cannot be reached, once chosen by the
   // program and once by the user.
   for (const std::string chosen : {"TAPWELL_BACKEND", "TAPWELL_BACKEND=x11"}) {
-    const e2e::Result r = RunTapwell(
+    const xs::Result r = RunTapwell(
         {"--run", "_a"}, x->env({"WAYLAND_DISPLAY=tapwell-no-such-socket", "XDG_RUNTIME_DIR=/tmp", chosen}));
     EXPECT_EQ(r.code, 0) << chosen << ": " << r.err;
     const std::string notice = "they reach XWayland windows only";
@@ -125,20 +125,20 @@ TEST(Session, XTestInAWaylandSessionSaysOnceThatItReachesXWaylandOnly) {
 }
 
 TEST(Session, WithoutAnyRouteTheRunEndsWithCodeThreeAndNamesWhatIsMissing) {
-  const e2e::Result noCompositor =
-      RunTapwell({"--run", "_a"}, e2e::Environment({"WAYLAND_DISPLAY=tapwell-no-such-socket",
+  const xs::Result noCompositor =
+      RunTapwell({"--run", "_a"}, xs::Environment({"WAYLAND_DISPLAY=tapwell-no-such-socket",
                                                     "XDG_RUNTIME_DIR=/tmp", "DISPLAY", "TAPWELL_BACKEND"}));
   EXPECT_EQ(noCompositor.code, 3);
   EXPECT_THAT(noCompositor.err,
               HasSubstr("cannot connect to the Wayland display \"tapwell-no-such-socket\""));
   EXPECT_THAT(noCompositor.err, HasSubstr("DISPLAY is not set"));
 
-  const e2e::Result forced = RunTapwell(
-      {"--run", "_a"}, e2e::Environment({"WAYLAND_DISPLAY", "DISPLAY", "TAPWELL_BACKEND=wayland"}));
+  const xs::Result forced = RunTapwell(
+      {"--run", "_a"}, xs::Environment({"WAYLAND_DISPLAY", "DISPLAY", "TAPWELL_BACKEND=wayland"}));
   EXPECT_EQ(forced.code, 3);
   EXPECT_THAT(forced.err, HasSubstr("cannot connect to the Wayland display"));
 
-  const e2e::Result wrong = RunTapwell({"--run", "_a"}, e2e::Environment({"TAPWELL_BACKEND=uinput"}));
+  const xs::Result wrong = RunTapwell({"--run", "_a"}, xs::Environment({"TAPWELL_BACKEND=uinput"}));
   EXPECT_EQ(wrong.code, 2);
   EXPECT_THAT(wrong.err, HasSubstr("TAPWELL_BACKEND must be x11 or wayland"));
 }
