@@ -38,15 +38,11 @@ std::string UsageText() {
          "error.\n";
 }
 
-namespace {
-
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n"
+int UsageError(std::ostream& err, const std::string& problem) {
+  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
       << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
-
-}  // namespace
 
 std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return std::nullopt;
@@ -60,20 +56,20 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
     return kExitOk;
   }
   if (mode == "--check" || mode == "--check-file") {
-    if (args.size() != 2) return Usage(err, mode + " needs exactly one argument");
+    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
     std::string script = args[1];
     if (mode == "--check-file") {
       try {
         script = store::ReadFirstLine(args[1]);
       } catch (const Exception& e) {
-        err << "tapwell: " << e.what() << "\n";
+        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
         return kExitUsage;
       }
     }
     return CheckScriptText(script, out);
   }
   if (mode == "--dry-run" || mode == "--dry-run-file") {
-    if (args.size() != 2) return Usage(err, mode + " needs exactly one argument");
+    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
     std::string script;
     if (mode == "--dry-run") {
       script = args[1];
@@ -81,7 +77,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
       try {
         script = store::ReadFirstLine(args[1]);
       } catch (const Exception& e) {
-        err << "tapwell: " << e.what() << "\n";
+        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
         return kExitUsage;
       }
     }

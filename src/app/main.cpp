@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
     return *code;
   const bool tray = args.size() == 1 && args[0] == "--tray";
   if (!args.empty() && !tray) {
-    std::cerr << "tapwell: unknown option '" << args[0] << "'\nTry 'tapwell --help' for more information.\n";
-    return tapwell::app::kExitUsage;
+    return tapwell::app::UsageError(std::cerr, "unknown option '" + args[0] + "'");
   }
 #if TAPWELL_WITH_GUI
   if (!tapwell::app::DisplayAvailable()) {

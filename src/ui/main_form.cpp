@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStandardItemModel>
 #include <algorithm>
 #include <filesystem>
@@ -103,6 +105,14 @@ class Tmain::StepperEvents : public StepperObserver {
  private:
   Tmain& main_;
 };
+
+namespace {
+
+std::string HelpOpenErrorText(const std::string& path, const std::string& reason) {
+  return "ヘルプを開けません: " + path + " (" + reason + ")";
+}
+
+}  // namespace
 
 std::string HelpDocumentPath(const std::string& programFolder) {
   namespace fs = std::filesystem;
@@ -492,8 +502,19 @@ void Tmain::Help2Click() {
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
   if (path.empty()) path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
-  // A document that cannot be found or opened is not reported.
-  if (!path.empty()) services_.launcher.start(path);
+  // A document that cannot be found is not reported; one that cannot be opened
+  // is, with its path and the reason, now or when the opener gives up.
+  if (path.empty()) return;
+  const QPointer<Tmain> self(this);
+  const std::string error = services_.launcher.openDocument(path, [self, path](const std::string& reason) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, path, reason] {
+          if (self) self->guard_.report(HelpOpenErrorText(path, reason));
+        },
+        Qt::QueuedConnection);
+  });
+  if (!error.empty()) guard_.report(HelpOpenErrorText(path, error));
 }
 
 void Tmain::releaseHeldKeys() {
@@ -509,7 +530,11 @@ void Tmain::AppEnd() {
 }
 
 std::string Tmain::scriptFolder() const {
-  return services_.programFolder + "command";
+  // Created on first use, so that the dialogs never fall back to the working
+  // folder; when it cannot be made they open in the data folder itself.
+  const std::string folder = services_.programFolder + "command";
+  if (QDir().mkpath(Q(folder))) return folder;
+  return services_.programFolder;
 }
 
 void Tmain::SaveBtnClick() {
@@ -590,6 +615,11 @@ void Tmain::KeyBordClick() {
   store::LoadLayout(
       path, [this](const std::string& r) { vKeyBord_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(vKeyBord_->Memo1, r); });
+  // The keyboard opens at its usual size, or larger when its layout needs more
+  // room, so that every key can be reached.
+  QRect keys;
+  for (const QPushButton* key : vKeyBord_->madeButtons()) keys |= key->geometry();
+  vKeyBord_->setMinimumInside(QSize(keys.right() + 1, keys.bottom() + 1));
   ShowInFront(vKeyBord_);
   vKeyBord_->setOuterSize(200, 300);
 }

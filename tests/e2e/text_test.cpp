@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
 #include "platform/x11/text_keys.h"
+#include "x_session.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ std::string TextScript() {
 
 // The characters of the key presses a window received; keys that give no
 // character (modifiers) are left out.
-std::u32string Typed(const std::vector<e2e::Event>& events) {
+std::u32string Typed(const std::vector<xs::Event>& events) {
   std::u32string out;
-  for (const e2e::Event& e : events) {
+  for (const xs::Event& e : events) {
     if (e.kind != "press") continue;
     const KeySym sym = e.name == "NoSymbol" ? NoSymbol : XStringToKeysym(e.name.c_str());
     const char32_t c = CharacterForKeysym(static_cast<std::uint32_t>(sym));
@@ -99,25 +99,25 @@ bool AnyKeyDown(Display* display) {
 class ExactText : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(ExactText, ArrivesCharacterByCharacterInAnXlibWindowAndAQtLineEdit) {
-  E2E_START_X(server);
+  XS_START_X(server);
   ASSERT_TRUE(server->setLayout(GetParam().model, GetParam().layout));
   Display* display = XOpenDisplay(server->name().c_str());
   ASSERT_NE(display, nullptr);
   const auto keymapBefore = Keymap(display);
   {
     std::string why;
-    auto receiver = e2e::Receiver::Start(*server, why);
+    auto receiver = xs::Receiver::Start(*server, why);
     ASSERT_TRUE(receiver) << why;
-    const e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", TextScript()}, server->env());
+    const xs::Result r = xs::Run({xs::TapwellPath(), "--run", TextScript()}, server->env());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Utf8(Typed(receiver->finish())), kText);
   }
   {
-    auto edit =
-        e2e::Child::Start({E2E_QT_RECEIVER}, server->env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
+    auto edit = xs::Child::Start({xs::QtReceiverPath()},
+                                 server->env({"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=/tmp"}));
     ASSERT_TRUE(edit && edit->waitForLine([](const std::string& l) { return l == "ready"; }, 10000))
         << (edit ? edit->errText() : "");
-    const e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", TextScript() + "_enter"}, server->env());
+    const xs::Result r = xs::Run({xs::TapwellPath(), "--run", TextScript() + "_enter"}, server->env());
     EXPECT_EQ(r.code, 0) << r.err;
     std::string text;
     EXPECT_TRUE(edit->waitForLine(
@@ -138,20 +138,22 @@ TEST_P(ExactText, ArrivesCharacterByCharacterInAnXlibWindowAndAQtLineEdit) {
 INSTANTIATE_TEST_SUITE_P(Layouts, ExactText,
                          ::testing::Values(Layout{"pc105", "us"}, Layout{"jp106", "jp"},
                                            Layout{"pc105", "de"}, Layout{"pc105", "fr"}),
-                         [](const ::testing::TestParamInfo<Layout>& p) { return std::string(p.param.layout); });
+                         [](const ::testing::TestParamInfo<Layout>& p) {
+                           return std::string(p.param.layout);
+                         });
 
 TEST(ExactTextModifiers, AHeldShiftIsLiftedForTheTextAndPressedAgainAfterIt) {
-  E2E_START_X(server);
+  XS_START_X(server);
   std::string why;
-  auto receiver = e2e::Receiver::Start(*server, why);
+  auto receiver = xs::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
-  const e2e::Result r = e2e::Run({e2e::TapwellPath(), "--run", ">shift\"a\"'aB1!'_b<shift"}, server->env());
+  const xs::Result r = xs::Run({xs::TapwellPath(), "--run", ">shift\"a\"'aB1!'_b<shift"}, server->env());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Utf8(Typed(receiver->finish())), "AaB1!B");
 }
 
 TEST(ExactTextSignals, AKilledRunLeavesTheKeymapAsItWasAndNoKeyDown) {
-  E2E_START_X(server);
+  XS_START_X(server);
   Display* display = XOpenDisplay(server->name().c_str());
   ASSERT_NE(display, nullptr);
   const auto keymapBefore = Keymap(display);
@@ -160,9 +162,9 @@ TEST(ExactTextSignals, AKilledRunLeavesTheKeymapAsItWasAndNoKeyDown) {
   std::u32string kanji;
   for (char32_t c = 0x4E00; c < 0x4E00 + 3000; ++c) kanji += c;
   std::string why;
-  auto receiver = e2e::Receiver::Start(*server, why);
+  auto receiver = xs::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
-  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", ">shift\"\"'" + Utf8(kanji) + "'"}, server->env());
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", ">shift\"\"'" + Utf8(kanji) + "'"}, server->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(receiver->waitFor("press U4E10", 20000)) << "the text did not start";
   run->signal(SIGTERM);
