@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/errors.h"
 
 namespace tapwell::platform {
@@ -150,30 +151,6 @@ std::string ReadWhole(const std::string& file) {
   return text;
 }
 
-// Writes content through a temporary file beside target (its owner's only) that
-// is flushed and renamed over it, so that a failed write leaves the old file.
-// Returns 0 or the reason of the failure.
-int ReplaceFile(const std::string& target, const std::string& content) {
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return errno;
-  int error = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  std::size_t done = 0;
-  while (error == 0 && done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temp.c_str());
-  return error;
-}
-
 }  // namespace
 
 QtIniStore::QtIniStore() = default;
@@ -269,11 +246,12 @@ void QtIniStore::writeString(const std::string& section, const std::string& name
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  // The target of a symbolic link is replaced, so that the link stays a link.
-  std::error_code linkError;
-  std::string target = std::filesystem::canonical(file, linkError).string();
-  if (linkError) target = file;
-  if (const int error = ReplaceFile(target, text)) throw ERegistryError(WithReason(what, file, error));
+  // The file may hold scripts with passwords: it stays its owner's only.
+  try {
+    WriteFileAtomic(file, text, 0600);
+  } catch (const EInOutError& e) {
+    throw ERegistryError(what + ": " + e.what());
+  }
 }
 
 }  // namespace tapwell::platform
