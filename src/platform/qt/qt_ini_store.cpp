@@ -14,7 +14,9 @@
 #include <system_error>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/errors.h"
+#include "core/lines.h"
 
 namespace tapwell::platform {
 
@@ -58,24 +60,6 @@ void MakeFolder(const std::string& folder) {
 std::string Utf8(const QString& text) {
   const QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// The lines of the file: a line ends at CR LF, CR or LF; a file that ends with a
-// line end has no further empty line.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-  }
-  return lines;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -150,30 +134,6 @@ std::string ReadWhole(const std::string& file) {
   return text;
 }
 
-// Writes content through a temporary file beside target (its owner's only) that
-// is flushed and renamed over it, so that a failed write leaves the old file.
-// Returns 0 or the reason of the failure.
-int ReplaceFile(const std::string& target, const std::string& content) {
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return errno;
-  int error = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  std::size_t done = 0;
-  while (error == 0 && done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temp.c_str());
-  return error;
-}
-
 }  // namespace
 
 QtIniStore::QtIniStore() = default;
@@ -226,7 +186,7 @@ void QtIniStore::open(const std::string& keyPath) {
     throw ERegistryError(WithReason("設定ファイルを開けません", file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
   }
   // Reading it now reports a file that cannot be read or is no INI file.
-  for (const std::string& line : Lines(ReadWhole(file))) SectionOf(line, file);
+  for (const std::string& line : SplitLines(ReadWhole(file))) SectionOf(line, file);
   file_ = file;
 }
 
@@ -239,7 +199,7 @@ std::string QtIniStore::readString(const std::string& section, const std::string
                                    const std::string& defaultValue) {
   const std::string& file = openFile(name);
   // Read afresh every time, so that an edit made by hand meanwhile is seen.
-  const std::vector<std::string> lines = Lines(ReadWhole(file));
+  const std::vector<std::string> lines = SplitLines(ReadWhole(file));
   const Place place = Find(lines, section, name, file);
   if (!place.line) return defaultValue;
   const std::string& line = lines[*place.line];
@@ -255,7 +215,7 @@ void QtIniStore::writeString(const std::string& section, const std::string& name
   }
   // A file that may not be written is not replaced.
   if (::access(file.c_str(), W_OK) != 0) throw ERegistryError(WithReason(what, file, errno));
-  std::vector<std::string> lines = Lines(ReadWhole(file));
+  std::vector<std::string> lines = SplitLines(ReadWhole(file));
   const Place place = Find(lines, section, name, file);
   const std::string entry = name + "=" + value;
   if (place.line) {
@@ -269,11 +229,12 @@ void QtIniStore::writeString(const std::string& section, const std::string& name
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  // The target of a symbolic link is replaced, so that the link stays a link.
-  std::error_code linkError;
-  std::string target = std::filesystem::canonical(file, linkError).string();
-  if (linkError) target = file;
-  if (const int error = ReplaceFile(target, text)) throw ERegistryError(WithReason(what, file, error));
+  // The file may hold scripts with passwords: it stays its owner's only.
+  try {
+    WriteFileAtomic(file, text, 0600);
+  } catch (const EInOutError& e) {
+    throw ERegistryError(what + ": " + e.what());
+  }
 }
 
 }  // namespace tapwell::platform
