@@ -562,7 +562,7 @@ void X11Keyboard::typeText(std::string_view utf8) {
       change.syms.resize(width, change.syms.front());
       // Receivers look keys up after the events arrive: the old symbols stay
       // for the hold time after their last use.
-      if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kSpareHold);
+      if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kTextRoundHold);
       changes.push_back(std::move(change));
     }
     if (!changes.empty()) {

@@ -22,7 +22,11 @@ class X11Keyboard final : public Keyboard {
   // How long a spare keycode keeps its symbol after its last event at least:
   // receiving clients look the key up after the event has arrived, and a client
   // on a busy machine may read its events a good while after they were sent.
-  static constexpr std::chrono::milliseconds kSpareHold{300};
+  static constexpr std::chrono::milliseconds kSpareHold{1000};
+  // Within one exact text the spare keycodes are mapped in rounds; a round waits
+  // this long after the last use of the symbols it replaces. The receiver reads
+  // a text's events in one go, so a shorter hold keeps long texts fast.
+  static constexpr std::chrono::milliseconds kTextRoundHold{100};
 
   struct OpenResult {
     std::unique_ptr<X11Keyboard> keyboard;
