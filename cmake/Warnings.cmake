@@ -6,11 +6,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(tapwell_warnings INTERFACE -Wno-old-style-cast)
 endif()
 
-# Declares a static library from the sources of the current folder.
+# Declares a static library: tapwell_library(<name> SOURCES <files> [LINK <libs>]).
 function(tapwell_library name)
-  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
-  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  add_library(${name} STATIC ${_src})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE tapwell_warnings)
 endfunction()
