@@ -425,6 +425,18 @@ void Tmain::StopBtnClick() {
   keyEmulator_->StopBtnClick();
 }
 
+void Tmain::abortScript() {
+  KeyEmuTimer->setEnabled(false);
+  keyEmulator_->ReleaseHeldKeys();
+  services_.keyboard.flush();
+  KeyBufRecord& buf = keyEmulator_->keyBuf();
+  buf.Buf.clear();
+  buf.Running = false;
+  buf.WaitPending = false;
+  KeyEmuTimer->setInterval(1);
+  stopCaption_->setCaption(std::string(kCaptionStop));
+}
+
 void Tmain::KeyEmuTimerTimer() {
   keyEmulator_->KeyEmuTimerTimer();
 }

@@ -104,6 +104,9 @@ class Tmain : public QMainWindow {
   void About1Click();
   void Help2Click();
   void AppEnd();
+  // Ends the running script at once, as if it had reached "#": the keys it holds
+  // go up, the stepper stops and the Stop button reads "Stop" again.
+  void abortScript();
   // Writes or removes the entry that starts the program in the tray at login.
   void StartAtLogin1Click();
   void SaveBtnClick();
