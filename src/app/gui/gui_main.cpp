@@ -157,8 +157,8 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // One instance per user and display: a further start hands over to it.
   ApplicationWindows* live = nullptr;
   std::unique_ptr<InstanceServer> channel;
-  if (const std::optional<int> code =
-          ClaimOrHandOver(options, [&live](const std::string& command) { return Carry(live, command); }, channel))
+  if (const std::optional<int> code = ClaimOrHandOver(
+          options, [&live](const std::string& command) { return Carry(live, command); }, channel))
     return *code;
 
   auto opened = platform::x11::X11Keyboard::Open();
@@ -178,8 +178,9 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   platform::QtIniStore settings;
 
-  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
-                          options.startHidden, &settings};
+  WindowServices services{
+      keyboard, launcher, tray, boxes, errors, clock, {}, platform::DataFolder(), {}, options.startHidden,
+      &settings};
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
