@@ -17,12 +17,12 @@
 #include <string>
 
 #include "engine/stepper.h"
-#include "platform/keyboard.h"
-#include "platform/launcher.h"
 #include "platform/autostart.h"
 #include "platform/ini_store.h"
-#include "platform/paths.h"
+#include "platform/keyboard.h"
+#include "platform/launcher.h"
 #include "platform/notification_area.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_step_timer.h"
 #include "ui/guard.h"
 #include "ui/icon_tray.h"
@@ -107,6 +107,9 @@ class Tmain : public QMainWindow {
   // Ends the running script at once, as if it had reached "#": the keys it holds
   // go up, the stepper stops and the Stop button reads "Stop" again.
   void abortScript();
+  // Whether a script runs: started and neither ended, halted nor aborted. A
+  // paused script still runs.
+  bool scriptRunning() const;
   // Writes or removes the entry that starts the program in the tray at login.
   void StartAtLogin1Click();
   void SaveBtnClick();
@@ -189,6 +192,10 @@ class Tmain : public QMainWindow {
   QFileDialog* SaveDialog1 = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
 
+ signals:
+  // A script started to run, or stopped running.
+  void scriptRunningChanged(bool running);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -202,11 +209,14 @@ class Tmain : public QMainWindow {
   void connectHandlers();
   void armTimer1();
   void retryTrayIcon();
+  // Emits scriptRunningChanged when the state differs from the last one told.
+  void noteScriptState();
 
   MainServices services_;
   Guard guard_;
   std::unique_ptr<StopCaption> stopCaption_;
   std::unique_ptr<KeyEmulator> keyEmulator_;
+  bool toldRunning_ = false;
   // The login entry in the user's autostart folder.
   platform::Autostart autostart_{platform::Autostart::UserFolder(), platform::ProgramFile()};
   ReservationWindow reservation_;

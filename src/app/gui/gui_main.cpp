@@ -15,6 +15,7 @@
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/gui/instance_channel.h"
+#include "app/gui/stop_key_control.h"
 #include "app/signal_watcher.h"
 #include "engine/product.h"
 #include "platform/paths.h"
@@ -22,6 +23,7 @@
 #include "platform/qt/qt_ini_store.h"
 #include "platform/qt/qt_notification_area.h"
 #include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_stop_key.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
 
@@ -204,6 +206,21 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // A display connection that goes away is noticed even while nothing is typed.
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+
+  // The Pause key ends a running script, on a connection of its own.
+  std::string stopKeyWhy;
+  std::unique_ptr<platform::x11::X11StopKey> stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
+  std::unique_ptr<StopKeyControl> stopKeyControl;
+  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
+  if (stopKey) {
+    stopKeyControl = std::make_unique<StopKeyControl>(
+        *windows.main, *stopKey, [](const std::string& why) { std::cerr << "tapwell: " << why << "\n"; });
+    stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
+    QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated,
+                     [&stopKey] { stopKey->readEvents(); });
+  } else {
+    std::cerr << "tapwell: " << stopKeyWhy << "; scripts run without a stop key\n";
+  }
 
   live = &windows;
   windows.start();

@@ -1,0 +1,40 @@
+#include "app/gui/stop_key_control.h"
+
+#include "engine/product.h"
+
+namespace tapwell::app {
+
+StopKeyControl::StopKeyControl(ui::Tmain& main, platform::StopKey& key,
+                               std::function<void(const std::string&)> warn, QObject* parent)
+    : QObject(parent), main_(main), key_(key), warn_(std::move(warn)) {
+  key_.setHandler([this] { main_.abortScript(); });
+  connect(&main_, &ui::Tmain::scriptRunningChanged, this, &StopKeyControl::runningChanged);
+}
+
+void StopKeyControl::setHint(const std::string& hint) {
+  main_.guard().run([this, &hint] { main_.IconTray1->setHint(hint); });
+}
+
+void StopKeyControl::runningChanged(bool running) {
+  if (!running) {
+    if (!key_.armed()) {
+      // A refusal is shown once the script can no longer type into the box.
+      if (!unreported_.empty()) main_.guard().report(std::exchange(unreported_, {}));
+      return;
+    }
+    key_.disarm();
+    setHint(AppTitle);
+    return;
+  }
+  std::string why;
+  if (key_.arm(why)) {
+    setHint(AppTitle + kStopKeyHint);
+  } else if (!refused_) {
+    refused_ = true;
+    const std::string text = why + "; scripts run without a stop key";
+    if (warn_) warn_(text);
+    unreported_ = text;
+  }
+}
+
+}  // namespace tapwell::app

@@ -1,0 +1,127 @@
+// One instance per display: further starts hand over to the running one, the
+// command-line remote control reaches it, and an instance killed without warning
+// does not keep the next one out.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "faults_support.h"
+
+namespace {
+
+using faults::Gui;
+using faults::Observer;
+using faults::Strings;
+using faults::WaitUntil;
+
+constexpr int kMainWidth = 491;
+
+// The program's environment with a runtime folder of the test's own.
+struct Session {
+  faults::TempFolder runtime;
+  Strings env() const { return {"XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=xcb"}; }
+};
+
+bool MainShown(Observer& x, pid_t pid) {
+  for (unsigned long w : x.viewableWindowsNamed(pid, "Tapwell")) {
+    if (x.geometry(w).width == kMainWidth) return true;
+  }
+  return false;
+}
+
+TEST(OneInstance, FurtherStartsHandOverAndTheRemoteControlReachesTheFirst) {
+  FAULTS_NEED_TOOL(trayer, "trayer");
+  E2E_START_X(server);
+  Observer x(*server);
+  ASSERT_TRUE(x.ok());
+  Session session;
+  auto host =
+      e2e::Child::Start({trayer, "--edge", "top", "--widthtype", "pixel", "--width", "100"}, server->env());
+  ASSERT_TRUE(host);
+  ASSERT_TRUE(WaitUntil([&] { return x.trayHostPresent(); }, 10000));
+  auto first = Gui::Start(*server, {"--tray"}, session.env());
+  ASSERT_TRUE(first.child);
+  const pid_t pid = first.child->pid();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        first.pump();
+        return x.embeddedWindowsOf(pid).size() == 1;
+      },
+      20000))
+      << first.child->errText();
+
+  // Started again in the tray: it ends at once and adds no icon.
+  e2e::Result r = faults::RunTapwell(*server, {"--tray"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(x.embeddedWindowsOf(pid).size(), 1u);
+  EXPECT_FALSE(MainShown(x, pid));
+  // Started again from the menu: the first's main window comes out.
+  r = faults::RunTapwell(*server, {}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(WaitUntil([&] { return MainShown(x, pid); }, 10000));
+  r = faults::RunTapwell(*server, {"--hide"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(WaitUntil([&] { return !MainShown(x, pid); }, 10000));
+
+  // A further instance on purpose, with its own icon.
+  auto second = Gui::Start(*server, {"--new-instance", "--tray"}, session.env());
+  ASSERT_TRUE(second.child);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        second.pump();
+        return x.embeddedWindowsOf(second.child->pid()).size() == 1;
+      },
+      20000))
+      << second.child->errText();
+  // The remote control still reaches the first.
+  r = faults::RunTapwell(*server, {"--quit"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(first.child->wait(10000), 0) << first.child->errText();
+  EXPECT_EQ(x.embeddedWindowsOf(second.child->pid()).size(), 1u);
+  second.child->signal(SIGTERM);
+  EXPECT_EQ(second.child->wait(10000), 128 + SIGTERM) << second.child->errText();
+}
+
+TEST(OneInstance, AnInstanceKilledLeavesNothingThatKeepsTheNextOut) {
+  E2E_START_X(server);
+  Observer x(*server);
+  ASSERT_TRUE(x.ok());
+  Session session;
+  auto first = Gui::Start(*server, {}, session.env());
+  ASSERT_TRUE(first.child);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        first.pump();
+        return MainShown(x, first.child->pid());
+      },
+      20000))
+      << first.child->errText();
+  first.child->signal(SIGKILL);
+  EXPECT_EQ(first.child->wait(10000), 128 + SIGKILL);
+  // Its socket and lock are left behind.
+  EXPECT_GE(std::distance(std::filesystem::directory_iterator(session.runtime.path()),
+                          std::filesystem::directory_iterator{}),
+            2);
+
+  e2e::Result r = faults::RunTapwell(*server, {"--abort"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("no instance"), std::string::npos) << r.err;
+  auto next = Gui::Start(*server, {"--tray"}, session.env());
+  ASSERT_TRUE(next.child);
+  // No tray host: the main window shows, as it does without a tray.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        next.pump();
+        return MainShown(x, next.child->pid());
+      },
+      20000))
+      << next.child->errText();
+  r = faults::RunTapwell(*server, {"--abort"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  r = faults::RunTapwell(*server, {"--quit"}, session.env(), 20000);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(next.child->wait(10000), 0) << next.child->errText();
+}
+
+}  // namespace
