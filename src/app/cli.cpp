@@ -52,8 +52,7 @@ bool IsRemoteOption(const std::string& arg) {
 namespace {
 
 int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n"
-      << "Try 'tapwell --help' for more information.\n";
+  err << "tapwell: " << problem << "\n" << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
 

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr)) return *code;
+  if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
+    return *code;
   // The remote commands to the instance that runs on this display.
   if (args.size() == 1 && tapwell::app::IsRemoteOption(args[0])) {
 #if TAPWELL_WITH_GUI

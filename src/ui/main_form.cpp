@@ -53,10 +53,12 @@ void InputMethodOff(QWidget* w) {
 
 std::optional<int> Selected(const QComboBox* box) {
   const int row = box->currentIndex();
-  if (row < 0) return std::nullopt;
+  if (row < 0)
+    return std::nullopt;
   bool ok = false;
   const int value = box->itemText(row).toInt(&ok);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return value;
 }
 
@@ -84,9 +86,11 @@ void ShowInFront(QWidget* w) {
 }  // namespace
 
 std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return std::nullopt;
+  if (chosen.isEmpty())
+    return std::nullopt;
   return S(chosen.front());
 }
 
@@ -118,7 +122,8 @@ std::string HelpDocumentPath(const std::string& programFolder) {
 
 Tmain::Tmain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
-  if (!services_.quit) services_.quit = [] { QCoreApplication::quit(); };
+  if (!services_.quit)
+    services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
   }
@@ -346,7 +351,8 @@ void Tmain::setBorderSingle() {
                              : MainMenu1->sizeHint().height();
   setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
   // Changing the flags hides a shown window.
-  if (visible) show();
+  if (visible)
+    show();
 }
 
 void Tmain::FormCreate() {
@@ -355,13 +361,15 @@ void Tmain::FormCreate() {
   try {
     IconTray1->setHint(AppTitle);
   } catch (const std::exception& e) {
-    if (failure != e.what()) failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+    if (failure != e.what())
+      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
   setWindowTitle(Q(AppTitle));
   keyEmulator_->keyBuf().Running = false;
   armTimer1();
   // Reported once the event loop runs, when every window of the program exists.
-  if (!failure.empty()) QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
+  if (!failure.empty())
+    QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
 }
 
 void Tmain::armTimer1() {
@@ -389,7 +397,8 @@ void Tmain::Timer1Timer() {
 }
 
 void Tmain::retryTrayIcon() {
-  if (IconTray1->Registered() || !services_.tray.available()) return;
+  if (IconTray1->Registered() || !services_.tray.available())
+    return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
@@ -430,6 +439,17 @@ void Tmain::StopBtnClick() {
   noteScriptState();
 }
 
+void Tmain::KeyEmuTimerTimer() {
+  try {
+    keyEmulator_->KeyEmuTimerTimer();
+  } catch (...) {
+    // Halted: the script no longer runs.
+    noteScriptState();
+    throw;
+  }
+  noteScriptState();
+}
+
 void Tmain::abortScript() {
   KeyEmuTimer->setEnabled(false);
   keyEmulator_->ReleaseHeldKeys();
@@ -440,17 +460,6 @@ void Tmain::abortScript() {
   buf.WaitPending = false;
   KeyEmuTimer->setInterval(1);
   stopCaption_->setCaption(std::string(kCaptionStop));
-  noteScriptState();
-}
-
-void Tmain::KeyEmuTimerTimer() {
-  try {
-    keyEmulator_->KeyEmuTimerTimer();
-  } catch (...) {
-    // Halted: the script no longer runs.
-    noteScriptState();
-    throw;
-  }
   noteScriptState();
 }
 
@@ -475,7 +484,8 @@ void Tmain::show1Click() {
     show();
   }
   QWidget* front = QApplication::activeModalWidget();
-  if (!front) front = this;
+  if (!front)
+    front = this;
   if (front->isVisible() && front->isEnabled()) {
     front->raise();
     front->activateWindow();
@@ -498,9 +508,11 @@ void Tmain::Help2Click() {
   // The data folder of an installed program is the user's; the document is
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
-  if (path.empty()) path = HelpDocumentPath(GetFilePassName(platform::ProgramFile()));
+  if (path.empty())
+    path = HelpDocumentPath(GetFilePassName(platform::ProgramFile()));
   // A document that cannot be found or opened is not reported.
-  if (!path.empty()) services_.launcher.start(path);
+  if (!path.empty())
+    services_.launcher.start(path);
 }
 
 void Tmain::AppEnd() {
@@ -519,7 +531,8 @@ void Tmain::SaveBtnClick() {
   SaveDialog1->setDirectory(Q(scriptFolder()));
   SaveDialog1->selectFile(lastSaveName_);
   const std::optional<std::string> chosen = services_.fileDialogs->run(*SaveDialog1);
-  if (!chosen) return;
+  if (!chosen)
+    return;
   lastSaveName_ = Q(*chosen);
   store::SaveScriptFile(*chosen, S(Edit1->text()));
 }
@@ -528,7 +541,8 @@ void Tmain::LoadBtnClick() {
   OpenDialog1->setDirectory(Q(scriptFolder()));
   OpenDialog1->selectFile(lastOpenName_);
   const std::optional<std::string> chosen = services_.fileDialogs->run(*OpenDialog1);
-  if (!chosen) return;
+  if (!chosen)
+    return;
   lastOpenName_ = Q(*chosen);
   Edit1->setText(Q(store::LoadScriptFile(*chosen)));
 }
@@ -542,41 +556,51 @@ void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
       store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
-  if (script) Edit1->setText(Q(*script));
+  if (script)
+    Edit1->setText(Q(*script));
 }
 
 void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
   tool2_ = tool2;
   toolAdd_ = toolAdd;
   vKeyBord_ = keyboard;
-  if (tool2_) tool2_->setScriptBox(Edit1, &guard_);
-  if (vKeyBord_) vKeyBord_->setScriptBox(Edit1, &guard_);
-  if (toolAdd_) toolAdd_->setPanel(tool2_, &guard_);
+  if (tool2_)
+    tool2_->setScriptBox(Edit1, &guard_);
+  if (vKeyBord_)
+    vKeyBord_->setScriptBox(Edit1, &guard_);
+  if (toolAdd_)
+    toolAdd_->setPanel(tool2_, &guard_);
 }
 
 void Tmain::EditerClick() {
-  if (tool2_) ShowInFront(tool2_);
+  if (tool2_)
+    ShowInFront(tool2_);
 }
 
 void Tmain::ToolSaveClick() {
-  if (!tool2_) return;
+  if (!tool2_)
+    return;
   store::SaveRecordList(services_.programFolder + store::kPanelLayoutName, S(tool2_->Memo1->toPlainText()));
 }
 
 void Tmain::ToolLoadClick() {
-  if (!tool2_) return;
+  if (!tool2_)
+    return;
   store::LoadLayout(
       services_.programFolder + store::kPanelLayoutName, [this](const std::string& r) { tool2_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(tool2_->Memo1, r); });
 }
 
 void Tmain::ToolMakeClick() {
-  if (toolAdd_) ShowInFront(toolAdd_);
-  if (tool2_) ShowInFront(tool2_);
+  if (toolAdd_)
+    ShowInFront(toolAdd_);
+  if (tool2_)
+    ShowInFront(tool2_);
 }
 
 void Tmain::KeyBordClick() {
-  if (!vKeyBord_) return;
+  if (!vKeyBord_)
+    return;
   const std::string path =
       store::LayoutFilePath(services_.programFolder, S(ComboBox2->currentText()), services_.shippedLayouts);
   store::LoadLayout(

@@ -17,12 +17,12 @@
 #include <string>
 
 #include "engine/stepper.h"
-#include "platform/autostart.h"
-#include "platform/ini_store.h"
 #include "platform/keyboard.h"
 #include "platform/launcher.h"
-#include "platform/notification_area.h"
+#include "platform/autostart.h"
+#include "platform/ini_store.h"
 #include "platform/paths.h"
+#include "platform/notification_area.h"
 #include "platform/qt/qt_step_timer.h"
 #include "ui/guard.h"
 #include "ui/icon_tray.h"

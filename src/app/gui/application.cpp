@@ -78,31 +78,36 @@ void ApplicationWindows::showMain() {
 
 TaskbarExclusion::TaskbarExclusion(std::function<bool()> trayRegistered, QObject* parent)
     : QObject(parent), trayRegistered_(std::move(trayRegistered)) {
-  if (qApp) qApp->installEventFilter(this);
+  if (qApp)
+    qApp->installEventFilter(this);
   auto* timer = new QTimer(this);
   timer->setInterval(1000);
   connect(timer, &QTimer::timeout, this, [this] {
-    if (trayRegistered_() != last_) refresh();
+    if (trayRegistered_() != last_)
+      refresh();
   });
   timer->start();
 }
 
 void TaskbarExclusion::apply(QWidget* window, bool skip) {
-  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip) return;
+  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
+    return;
   platform::SetSkipTaskbar(window, skip);
 }
 
 void TaskbarExclusion::refresh() {
   last_ = trayRegistered_();
   for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->isVisible()) apply(w, last_);
+    if (w->isVisible())
+      apply(w, last_);
   }
 }
 
 bool TaskbarExclusion::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow()) apply(w, trayRegistered_());
+    if (w->isWindow())
+      apply(w, trayRegistered_());
   }
   return QObject::eventFilter(watched, event);
 }

@@ -180,9 +180,8 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   platform::QtIniStore settings;
 
-  WindowServices services{
-      keyboard, launcher, tray, boxes, errors, clock, {}, platform::DataFolder(), {}, options.startHidden,
-      &settings};
+  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
+                          options.startHidden, &settings};
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).

@@ -86,22 +86,28 @@ void Tstartup::FormCreate() {
 
 void Tstartup::Timer1Timer() {
   Timer1->stop();
-  if (handedOver_) return;
+  if (handedOver_)
+    return;
   handedOver_ = true;
-  if (!ReleaseMode && handover_.versionSnapshot) handover_.versionSnapshot();
+  if (!ReleaseMode && handover_.versionSnapshot)
+    handover_.versionSnapshot();
   if (ReleaseMode) {
-    if (handover_.setMainBorderSingle) handover_.setMainBorderSingle();
+    if (handover_.setMainBorderSingle)
+      handover_.setMainBorderSingle();
   } else if (handover_.showLog) {
     handover_.showLog();
   }
-  if (handover_.showMain) handover_.showMain();
+  if (handover_.showMain)
+    handover_.showMain();
   hide();
 }
 
 void Tstartup::FormClick() {
-  if (handedOver_) return;
+  if (handedOver_)
+    return;
   handedOver_ = true;
-  if (handover_.showMain) handover_.showMain();
+  if (handover_.showMain)
+    handover_.showMain();
   hide();
   Timer1->stop();
 }
@@ -117,7 +123,8 @@ void Tstartup::mouseReleaseEvent(QMouseEvent* event) {
       pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
   pressed_ = false;
   event->accept();
-  if (click) FormClick();
+  if (click)
+    FormClick();
 }
 
 }  // namespace tapwell::app
