@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QStandardItemModel>
 #include <algorithm>
@@ -216,6 +217,11 @@ void Tmain::createMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Hide1 = File1->addAction(QStringLiteral("Hide"));
   Hide1->setObjectName(QStringLiteral("Hide1"));
+  // Pause ends a running script from anywhere on the desktop while it runs; here
+  // it also works in this window.
+  Abort1 = File1->addAction(QStringLiteral("Abort script"));
+  Abort1->setObjectName(QStringLiteral("Abort1"));
+  Abort1->setShortcut(QKeySequence(Qt::Key_Pause));
   // Starting at login is what makes a daily reservation fire every day.
   StartAtLogin1 = File1->addAction(QStringLiteral("Start at login"));
   StartAtLogin1->setObjectName(QStringLiteral("StartAtLogin1"));
@@ -247,6 +253,8 @@ void Tmain::createMenus() {
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   show1 = PopupMenu1->addAction(QStringLiteral("show"));
   show1->setObjectName(QStringLiteral("show1"));
+  abort2 = PopupMenu1->addAction(QStringLiteral("abort (Pause)"));
+  abort2->setObjectName(QStringLiteral("abort2"));
   exit2 = PopupMenu1->addAction(QStringLiteral("exit"));
   exit2->setObjectName(QStringLiteral("exit2"));
 }
@@ -311,6 +319,8 @@ void Tmain::connectHandlers() {
   connect(HideBtn, &QPushButton::clicked, this, guard_.wrap([this] { HideBtnClick(); }));
   connect(Hide1, &QAction::triggered, this, guard_.wrap([this] { Hide1Click(); }));
   connect(Exit1, &QAction::triggered, this, guard_.wrap([this] { Exit1Click(); }));
+  connect(Abort1, &QAction::triggered, this, guard_.wrap([this] { abortScript(); }));
+  connect(abort2, &QAction::triggered, this, guard_.wrap([this] { abortScript(); }));
   connect(StartAtLogin1, &QAction::triggered, this, guard_.wrap([this] { StartAtLogin1Click(); }));
   connect(Help2, &QAction::triggered, this, guard_.wrap([this] { Help2Click(); }));
   connect(About1, &QAction::triggered, this, guard_.wrap([this] { About1Click(); }));

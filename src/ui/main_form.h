@@ -170,6 +170,7 @@ class Tmain : public QMainWindow {
   QMenuBar* MainMenu1 = nullptr;
   QMenu* File1 = nullptr;
   QAction* Hide1 = nullptr;
+  QAction* Abort1 = nullptr;
   QAction* StartAtLogin1 = nullptr;
   QAction* Exit1 = nullptr;
   QMenu* Help1 = nullptr;
@@ -184,6 +185,7 @@ class Tmain : public QMainWindow {
   QAction* KeyBordItem = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   QAction* show1 = nullptr;
+  QAction* abort2 = nullptr;
   QAction* exit2 = nullptr;
 
   QTimer* Timer1 = nullptr;

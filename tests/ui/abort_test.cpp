@@ -1,4 +1,5 @@
-// Ending the running script from outside, and telling when a script runs.
+// Ending the running script from the menus (and from outside), and telling when
+// a script runs.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -26,7 +27,7 @@ TEST_F(AbortTest, EndsAWaitingScriptAsTheEndCommandDoes) {
   m.KeyEmuTimerTimer();
   m.KeyEmuTimerTimer();
   ASSERT_EQ(m.KeyEmuTimer->interval(), 5000);
-  m.abortScript();
+  m.Abort1->trigger();
   EXPECT_FALSE(told(spy));
   EXPECT_EQ(spy.count(), 2);
   EXPECT_EQ(keyboard.events, (std::vector<fake::KeyEvent>{Down(16), Up(16)}));
@@ -52,7 +53,7 @@ TEST_F(AbortTest, APausedScriptRunsUntilItIsAbortedAndStopReadsStopAgain) {
   ASSERT_EQ(m.StopBtn->text(), "Play");
   EXPECT_TRUE(m.scriptRunning());
   EXPECT_EQ(spy.count(), 1);
-  m.abortScript();
+  m.abort2->trigger();
   EXPECT_EQ(m.StopBtn->text(), "Stop");
   EXPECT_FALSE(told(spy));
   // Stop now finds nothing to pause.
