@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     return tapwell::app::kExitNoDisplay;
   }
   tapwell::app::GuiOptions options;
-  options.startHidden = tray;
+  options.trayStart = tray;
   options.newInstance = newInstance;
   return tapwell::app::RunGui(argc, argv, options);
 #else

@@ -1,31 +1,16 @@
-// Starting the program at login through the XDG autostart folder.
+// Starting the program at login.
 #pragma once
-
-#include <string>
 
 namespace tapwell::platform {
 
 class Autostart {
  public:
-  // The entry is autostartFolder + "/org.qorvex.Tapwell.desktop"; it starts
-  // program with "--tray".
-  Autostart(std::string autostartFolder, std::string program);
-
-  // The user's autostart folder: $XDG_CONFIG_HOME/autostart, or
-  // ~/.config/autostart.
-  static std::string UserFolder();
-
-  std::string entryPath() const;
-  // Whether an entry of this program exists and is not hidden.
-  bool enabled() const;
-  // Writes or removes the entry; raises EInOutError naming the file on failure.
-  void setEnabled(bool on);
-  // The text of the entry.
-  std::string entryText() const;
-
- private:
-  std::string folder_;
-  std::string program_;
+  virtual ~Autostart() = default;
+  // Whether the program starts at login.
+  virtual bool enabled() const = 0;
+  // Makes it start at login, or not; raises EInOutError naming the file on
+  // failure.
+  virtual void setEnabled(bool on) = 0;
 };
 
 }  // namespace tapwell::platform

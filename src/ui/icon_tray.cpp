@@ -1,6 +1,8 @@
 #include "ui/icon_tray.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QImage>
 #include <QWidget>
 
 #include "ui/guard.h"
@@ -8,8 +10,6 @@
 namespace tapwell::ui {
 
 namespace {
-
-std::int32_t gIconTrayCount = 0;
 
 void HideApplication() {
   if (qApp)
@@ -37,52 +37,54 @@ std::string CutAtCharacter(const std::string& text, std::size_t max) {
   return text.substr(0, end);
 }
 
-std::int32_t TIconTray::IconTrayCount() {
-  return gIconTrayCount;
+platform::TrayImage TrayImageOf(const QIcon& icon) {
+  platform::TrayImage image;
+  if (icon.isNull())
+    return image;
+  const QImage pixels = icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+  image.width = pixels.width();
+  image.height = pixels.height();
+  image.argb.reserve(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+  for (int y = 0; y < image.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(y));
+    image.argb.insert(image.argb.end(), row, row + image.width);
+  }
+  return image;
 }
 
 void TIconTray::setApplicationHider(std::function<void()> hider) {
   ApplicationHider() = hider ? std::move(hider) : HideApplication;
 }
 
-TIconTray::TIconTray(QObject* AOwner, platform::NotificationArea& area, bool designing)
-    : QObject(AOwner), area_(area), designing_(designing), FIcon(std::make_unique<platform::QtIconImage>()) {
-  FIconId = ++gIconTrayCount;
-  FShowHint = true;
-  if (!designing_) {
-    FMessageWindow = area_.CreateMessageWindow(
-        [this](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
-          if (!guard_)
-            return TrayWndProc(message, wParam, lParam);
-          std::intptr_t result = 0;
-          guard_->run([&] { result = TrayWndProc(message, wParam, lParam); });
-          return result;
-        });
-  }
+TIconTray::TIconTray(QObject* AOwner, platform::TrayIcon& tray) : QObject(AOwner), tray_(tray) {
+  tray_.setActivationHandler([this](platform::TrayActivation activation) {
+    if (guard_) {
+      guard_->run([&] { activated(activation); });
+    } else {
+      activated(activation);
+    }
+  });
+  tray_.setAvailabilityHandler([this](bool available) { emit availabilityChanged(available); });
 }
 
 TIconTray::~TIconTray() {
+  tray_.setActivationHandler({});
+  tray_.setAvailabilityHandler({});
   try {
     UpdateIcon(false);
   } catch (...) {
-    // A refused delete leaves the icon to the notification area; the clean-up
-    // below completes all the same.
+    // A refused removal leaves the icon to the tray; nothing else is left to do.
   }
-  if (FMessageWindow != 0)
-    area_.DestroyMessageWindow(FMessageWindow);
-  FMessageWindow = 0;
 }
 
 void TIconTray::Loaded() {
-  if (designing_)
-    return;
   if (FHideMainForm)
     ApplicationHider()();
   UpdateIcon(true);
 }
 
 void TIconTray::setIcon(const QIcon& icon) {
-  FIcon->assign(icon);
+  FIcon = icon;
   UpdateIcon(true);
 }
 
@@ -124,110 +126,46 @@ void TIconTray::Notification(QObject* component) {
     FLBtnPopupMenu = nullptr;
 }
 
-void TIconTray::fillNotifyData() {
-  FNotifyData = {};
-  FNotifyData.cbSize = 88;
-  FNotifyData.hWnd = FMessageWindow;
-  FNotifyData.uID = static_cast<std::uint32_t>(FIconId);
-  FNotifyData.uFlags = platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP;
-  FNotifyData.uCallbackMessage = platform::WM_USER;
-  FNotifyData.hIcon = FIcon.get();
-  FNotifyData.szTip = FShowHint ? CutAtCharacter(FHint, kMaxHintBytes) : std::string();
-}
-
 void TIconTray::UpdateIcon(bool show) {
-  if (designing_ || loading_)
+  if (loading_)
     return;
-  if (show && FIcon->empty())
+  if (show && FIcon.isNull())
     show = false;
   bool ok = true;
   if (show) {
-    fillNotifyData();
-    ok = area_.Shell_NotifyIconA(
-        FRegistered ? platform::NotifyIconMessage::Modify : platform::NotifyIconMessage::Add, FNotifyData);
+    const platform::TrayImage image = TrayImageOf(FIcon);
+    const std::string tip = FShowHint ? FHint : std::string();
+    ok = FRegistered ? tray_.update(image, tip) : tray_.show(image, tip);
   } else if (FRegistered) {
-    ok = area_.Shell_NotifyIconA(platform::NotifyIconMessage::Delete, FNotifyData);
+    ok = tray_.hide();
   }
   if (!ok)
     throw EIconTrayError("Registration Error");
   FRegistered = show;
 }
 
-std::intptr_t TIconTray::TrayWndProc(std::uint32_t message, std::uintptr_t, std::intptr_t lParam) {
-  // Other messages have no meaning here; they are answered with 0.
-  if (message != platform::WM_USER)
-    return 0;
-  const platform::ScreenPoint p = area_.GetCursorPos();
-  const int X = p.x;
-  const int Y = p.y;
-  TShiftState Shift = 0;
-  if (area_.keyDown(platform::VK_SHIFT))
-    Shift |= ssShift;
-  if (area_.keyDown(platform::VK_CONTROL))
-    Shift |= ssCtrl;
-  if (area_.keyDown(platform::VK_MENU))
-    Shift |= ssAlt;
-  if (area_.keyDown(platform::VK_LBUTTON))
-    Shift |= ssLeft;
-  if (area_.keyDown(platform::VK_RBUTTON))
-    Shift |= ssRight;
-  if (area_.keyDown(platform::VK_MBUTTON))
-    Shift |= ssMiddle;
-
-  auto down = [&](TMouseButton button, TShiftState shift) {
-    if (OnMouseDown)
-      OnMouseDown(this, button, shift, X, Y);
-  };
-  auto up = [&](TMouseButton button) {
-    if (OnMouseUp)
-      OnMouseUp(this, button, Shift, X, Y);
-  };
-  switch (lParam) {
-    case platform::WM_MOUSEMOVE:
-      if (OnMouseMove)
-        OnMouseMove(this, Shift, X, Y);
-      break;
-    case platform::WM_LBUTTONDOWN:
-      down(TMouseButton::mbLeft, Shift);
-      break;
-    case platform::WM_LBUTTONUP:
+void TIconTray::activated(platform::TrayActivation activation) {
+  const QPoint at = QCursor::pos();
+  switch (activation) {
+    case platform::TrayActivation::Click:
       if (OnClick)
         OnClick(this);
-      up(TMouseButton::mbLeft);
-      PopupAt(X, Y, FLBtnPopupMenu);
+      PopupAt(at.x(), at.y(), FLBtnPopupMenu);
       break;
-    case platform::WM_LBUTTONDBLCLK:
+    case platform::TrayActivation::DoubleClick:
       if (OnDblClick)
         OnDblClick(this);
-      down(TMouseButton::mbLeft, Shift | ssDouble);
       break;
-    case platform::WM_RBUTTONDOWN:
-      down(TMouseButton::mbRight, Shift);
+    case platform::TrayActivation::Context:
+      PopupAt(at.x(), at.y(), FRBtnPopupMenu);
       break;
-    case platform::WM_RBUTTONUP:
-      up(TMouseButton::mbRight);
-      PopupAt(X, Y, FRBtnPopupMenu);
-      break;
-    case platform::WM_RBUTTONDBLCLK:
-      down(TMouseButton::mbRight, Shift | ssDouble);
-      break;
-    case platform::WM_MBUTTONDOWN:
-      down(TMouseButton::mbMiddle, Shift);
-      break;
-    case platform::WM_MBUTTONUP:
-      up(TMouseButton::mbMiddle);
-      break;
-    case platform::WM_MBUTTONDBLCLK:
-      down(TMouseButton::mbMiddle, Shift | ssDouble);
-      break;
-    default:
+    case platform::TrayActivation::Middle:
       break;
   }
-  return 0;
 }
 
 void TIconTray::PopupAt(int X, int Y, TPopupMenu* menu) {
-  if (designing_ || !menu || !menu->AutoPopup)
+  if (!menu || !menu->AutoPopup)
     return;
   if (auto* form = qobject_cast<QWidget*>(parent())) {
     // Cancel a mouse mode in progress in the owning form.

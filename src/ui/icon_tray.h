@@ -1,35 +1,19 @@
-// TIconTray: one icon in the notification area for as long as the component
-// exists, kept in step with its properties; the mouse messages of the icon become
-// component events and pop-up menus.
+// TIconTray: one icon in the tray for as long as the component exists, kept in
+// step with its properties; a click on it opens its menu.
 #pragma once
 
 #include <QIcon>
 #include <QObject>
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "engine/errors.h"
-#include "platform/notification_area.h"
-#include "platform/qt/qt_notification_area.h"
+#include "platform/tray_icon.h"
 #include "ui/popup_menu.h"
 
 namespace tapwell::ui {
 
 class Guard;
-
-enum class TMouseButton : std::uint8_t { mbLeft = 0, mbRight = 1, mbMiddle = 2 };
-
-// The shift state as one byte.
-using TShiftState = std::uint8_t;
-inline constexpr TShiftState ssShift = 0x01;
-inline constexpr TShiftState ssAlt = 0x02;
-inline constexpr TShiftState ssCtrl = 0x04;
-inline constexpr TShiftState ssLeft = 0x08;
-inline constexpr TShiftState ssRight = 0x10;
-inline constexpr TShiftState ssMiddle = 0x20;
-inline constexpr TShiftState ssDouble = 0x40;
 
 // The longest tip in bytes.
 inline constexpr std::size_t kMaxHintBytes = 63;
@@ -38,19 +22,17 @@ inline constexpr std::size_t kMaxHintBytes = 63;
 // character.
 std::string CutAtCharacter(const std::string& text, std::size_t max);
 
+// The picture of an icon as the tray takes it: 32 x 32 pixels; empty for a null
+// icon.
+platform::TrayImage TrayImageOf(const QIcon& icon);
+
 class TIconTray : public QObject {
   Q_OBJECT
  public:
   using TNotifyEvent = std::function<void(TIconTray* Sender)>;
-  using TMouseEvent =
-      std::function<void(TIconTray* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
-  using TMouseMoveEvent = std::function<void(TIconTray* Sender, TShiftState Shift, int X, int Y)>;
 
-  // Designing: the component only stores its properties; it creates no message
-  // window, never calls the notification area, hides nothing and opens no menu.
-  TIconTray(QObject* AOwner, platform::NotificationArea& area, bool designing = false);
-  // Deletes a registered icon; a refusal does not escape and the clean-up
-  // completes.
+  TIconTray(QObject* AOwner, platform::TrayIcon& tray);
+  // Takes a registered icon out of the tray; a refusal does not escape.
   ~TIconTray() override;
 
   // The after-load hook: hides the application when HideMainForm is set, then
@@ -67,7 +49,7 @@ class TIconTray : public QObject {
     Loaded();
   }
 
-  const QIcon& Icon() const { return FIcon->icon(); }
+  const QIcon& Icon() const { return FIcon; }
   void setIcon(const QIcon& icon);
   bool HideMainForm() const { return FHideMainForm; }
   void setHideMainForm(bool value) { FHideMainForm = value; }
@@ -80,32 +62,23 @@ class TIconTray : public QObject {
   bool ShowHint() const { return FShowHint; }
   void setShowHint(bool value);
 
+  // A click, before the left-button menu opens; a double click.
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
-  TMouseEvent OnMouseDown;
-  TMouseMoveEvent OnMouseMove;
-  TMouseEvent OnMouseUp;
 
-  std::int32_t IconId() const { return FIconId; }
+  // The tray holds the icon (also while its host is away).
   bool Registered() const { return FRegistered; }
-  std::uintptr_t MessageWindow() const { return FMessageWindow; }
-  const platform::NotifyIconData& NotifyData() const { return FNotifyData; }
-  bool designing() const { return designing_; }
+  // The user can see the icon: it is registered and a tray host shows it.
+  bool Shown() const { return FRegistered && tray_.available(); }
 
-  // The number of components constructed in this process.
-  static std::int32_t IconTrayCount();
-
-  // Adds, modifies or deletes the icon; raises EIconTrayError "Registration
-  // Error" when the notification area refuses.
+  // Shows, changes or takes out the icon; raises EIconTrayError "Registration
+  // Error" when the tray refuses.
   void UpdateIcon(bool show);
-
-  // Every message of the message window.
-  std::intptr_t TrayWndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
   // Opens a menu at a screen position, if it pops up automatically.
   void PopupAt(int X, int Y, TPopupMenu* menu);
 
-  // Runs the notifications through a guard, so that a failing event handler is
+  // Runs the activations through a guard, so that a failing event handler is
   // reported and does not escape to the event loop.
   void setGuard(Guard* guard) { guard_ = guard; }
 
@@ -114,24 +87,24 @@ class TIconTray : public QObject {
   // set false.
   static void setApplicationHider(std::function<void()> hider);
 
+ signals:
+  // A tray host appeared (true) or went away (false).
+  void availabilityChanged(bool available);
+
  private:
-  // The removal notification: a referenced component goes away.
+  void activated(platform::TrayActivation activation);
+  // The removal notification: a referenced menu goes away.
   void Notification(QObject* component);
   void watch(TPopupMenu* menu);
-  void fillNotifyData();
 
-  platform::NotificationArea& area_;
-  const bool designing_;
-  std::unique_ptr<platform::QtIconImage> FIcon;
+  platform::TrayIcon& tray_;
+  QIcon FIcon;
   bool FHideMainForm = false;
   std::string FHint;
   TPopupMenu* FRBtnPopupMenu = nullptr;
   TPopupMenu* FLBtnPopupMenu = nullptr;
   bool FShowHint = true;
-  std::int32_t FIconId = 0;
-  std::uintptr_t FMessageWindow = 0;
   bool FRegistered = false;
-  platform::NotifyIconData FNotifyData;
   Guard* guard_ = nullptr;
   bool loading_ = false;
 };

@@ -12,7 +12,6 @@
 
 #include "engine/errors.h"
 #include "engine/product.h"
-#include "platform/qt/qt_ini_store.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/shortcut.h"
@@ -128,14 +127,6 @@ Tmain::Tmain(MainServices services, QWidget* parent)
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
   }
-  if (!services_.settings) {
-    ownSettings_ = std::make_unique<platform::QtIniStore>();
-    services_.settings = ownSettings_.get();
-  }
-  if (!services_.fileDialogs) {
-    ownDialogs_ = std::make_unique<QtFileDialogRunner>();
-    services_.fileDialogs = ownDialogs_.get();
-  }
   setObjectName(QStringLiteral("main"));
   setWindowTitle(QStringLiteral("main"));
   setFont(FormFont(12));
@@ -226,7 +217,7 @@ void Tmain::createMenus() {
   StartAtLogin1 = File1->addAction(QStringLiteral("Start at login"));
   StartAtLogin1->setObjectName(QStringLiteral("StartAtLogin1"));
   StartAtLogin1->setCheckable(true);
-  StartAtLogin1->setChecked(autostart_.enabled());
+  StartAtLogin1->setChecked(services_.autostart.enabled());
   Exit1 = File1->addAction(QStringLiteral("Exit"));
   Exit1->setObjectName(QStringLiteral("Exit1"));
   Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
@@ -265,8 +256,8 @@ void Tmain::createComponents() {
   Timer1->setTimerType(Qt::PreciseTimer);
   Timer1->setSingleShot(true);
 
-  KeyEmuTimer = new platform::QtStepTimer(this);
-  KeyEmuTimer->setObjectName(QStringLiteral("KeyEmuTimer"));
+  keyEmuTimer_ = services_.makeStepTimer([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+  KeyEmuTimer = keyEmuTimer_.get();
   KeyEmuTimer->setEnabled(false);
   KeyEmuTimer->setInterval(1);
   stopCaption_ = std::make_unique<StopCaption>(StopBtn);
@@ -292,6 +283,9 @@ void Tmain::createComponents() {
   IconTray1 = new TIconTray(this, services_.tray);
   IconTray1->setObjectName(QStringLiteral("IconTray1"));
   IconTray1->setGuard(&guard_);
+  trayWait_ = new QTimer(this);
+  trayWait_->setSingleShot(true);
+  connect(trayWait_, &QTimer::timeout, this, [this] { trayWaitTimeout(); });
   try {
     IconTray1->ReadState([this](TIconTray& tray) {
       tray.setIcon(ProgramIcon());
@@ -341,15 +335,16 @@ void Tmain::connectHandlers() {
   connect(ToolLoadItem, &QAction::triggered, this, guard_.wrap([this] { ToolLoadClick(); }));
   connect(ToolMakeItem, &QAction::triggered, this, guard_.wrap([this] { ToolMakeClick(); }));
   connect(KeyBordItem, &QAction::triggered, this, guard_.wrap([this] { KeyBordClick(); }));
-  KeyEmuTimer->setHandler([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
+  connect(IconTray1, &TIconTray::availabilityChanged, this,
+          [this](bool available) { guard_.run([this, available] { trayAvailabilityChanged(available); }); });
 }
 
 void Tmain::StartAtLogin1Click() {
   const bool wanted = StartAtLogin1->isChecked();
   // The check mark shows what the autostart folder holds, also after a failure.
-  StartAtLogin1->setChecked(autostart_.enabled());
-  autostart_.setEnabled(wanted);
-  StartAtLogin1->setChecked(autostart_.enabled());
+  StartAtLogin1->setChecked(services_.autostart.enabled());
+  services_.autostart.setEnabled(wanted);
+  StartAtLogin1->setChecked(services_.autostart.enabled());
 }
 
 void Tmain::setBorderSingle() {
@@ -377,9 +372,17 @@ void Tmain::FormCreate() {
   setWindowTitle(Q(AppTitle));
   keyEmulator_->keyBuf().Running = false;
   armTimer1();
+  if (failure.empty())
+    return;
+  if (services_.trayWait.count() > 0 && !IconTray1->Registered()) {
+    // The tray host may still be on its way: the icon registers when it comes,
+    // and the refusal is reported only if it does not come in time.
+    trayFailure_ = failure;
+    trayWait_->start(services_.trayWait);
+    return;
+  }
   // Reported once the event loop runs, when every window of the program exists.
-  if (!failure.empty())
-    QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
+  QTimer::singleShot(0, this, [this, failure] { guard_.report(failure); });
 }
 
 void Tmain::armTimer1() {
@@ -403,20 +406,33 @@ void Tmain::Timer1Timer() {
       break;
     }
   }
-  retryTrayIcon();
 }
 
-void Tmain::retryTrayIcon() {
-  if (IconTray1->Registered() || !services_.tray.available())
+void Tmain::trayAvailabilityChanged(bool available) {
+  // A tray host has come: the icon that it lacked registers now.
+  if (!available || IconTray1->Registered())
     return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
-    if (!trayRetryReported_) {
+    // While the wait runs, its end reports the refusal.
+    if (!waitingForTray() && !trayRetryReported_) {
       trayRetryReported_ = true;
       guard_.report(e.what());
     }
+    return;
   }
+  trayWait_->stop();
+  trayFailure_.clear();
+}
+
+void Tmain::trayWaitTimeout() {
+  if (IconTray1->Registered())
+    return;
+  const std::string failure = trayFailure_;
+  trayFailure_.clear();
+  emit trayWaitOver();
+  guard_.report(failure);
 }
 
 void Tmain::KeyEmu(const std::string& script) {
@@ -519,7 +535,7 @@ void Tmain::Help2Click() {
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
   if (path.empty())
-    path = HelpDocumentPath(GetFilePassName(platform::ProgramFile()));
+    path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
   // A document that cannot be found or opened is not reported.
   if (!path.empty())
     services_.launcher.start(path);
@@ -540,7 +556,7 @@ std::string Tmain::scriptFolder() const {
 void Tmain::SaveBtnClick() {
   SaveDialog1->setDirectory(Q(scriptFolder()));
   SaveDialog1->selectFile(lastSaveName_);
-  const std::optional<std::string> chosen = services_.fileDialogs->run(*SaveDialog1);
+  const std::optional<std::string> chosen = services_.fileDialogs.run(*SaveDialog1);
   if (!chosen)
     return;
   lastSaveName_ = Q(*chosen);
@@ -550,7 +566,7 @@ void Tmain::SaveBtnClick() {
 void Tmain::LoadBtnClick() {
   OpenDialog1->setDirectory(Q(scriptFolder()));
   OpenDialog1->selectFile(lastOpenName_);
-  const std::optional<std::string> chosen = services_.fileDialogs->run(*OpenDialog1);
+  const std::optional<std::string> chosen = services_.fileDialogs.run(*OpenDialog1);
   if (!chosen)
     return;
   lastOpenName_ = Q(*chosen);
@@ -559,13 +575,13 @@ void Tmain::LoadBtnClick() {
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(*services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
+  store::SaveShortcut(services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
 }
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
-      store::LoadShortcut(*services_.settings, AppTitle, hour, minute, second);
+      store::LoadShortcut(services_.settings, AppTitle, hour, minute, second);
   if (script)
     Edit1->setText(Q(*script));
 }

@@ -11,19 +11,18 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/stepper.h"
-#include "platform/keyboard.h"
-#include "platform/launcher.h"
 #include "platform/autostart.h"
 #include "platform/ini_store.h"
-#include "platform/paths.h"
-#include "platform/notification_area.h"
-#include "platform/qt/qt_step_timer.h"
+#include "platform/keyboard.h"
+#include "platform/launcher.h"
+#include "platform/tray_icon.h"
 #include "ui/guard.h"
 #include "ui/icon_tray.h"
 #include "ui/panels.h"
@@ -48,27 +47,37 @@ class QtFileDialogRunner : public FileDialogRunner {
   std::optional<std::string> run(QFileDialog& dialog) override;
 };
 
-// What the main window is given from outside.
+// Makes the stepper's timer, whose handler runs on every tick.
+using StepTimerFactory = std::function<std::unique_ptr<StepTimer>(std::function<void()> onTick)>;
+
+// Everything the program's windows are given from outside: the backends, made
+// once by the program's entry, and the settings of this run.
 struct MainServices {
   platform::Keyboard& keyboard;
   platform::Launcher& launcher;
-  platform::NotificationArea& tray;
+  platform::TrayIcon& tray;
+  // The store of the shortcut.
+  platform::IniStore& settings;
+  // The entry that starts the program at login.
+  platform::Autostart& autostart;
+  // Runs SaveDialog1 and OpenDialog1.
+  FileDialogRunner& fileDialogs;
   MessageBoxes& boxes;
   ErrorReport& errors;
   Clock& clock;
+  StepTimerFactory makeStepTimer;
   // Ends the application; the event loop's quit by default.
   std::function<void()> quit;
-  // The folder of the program file, with its trailing "/"; the program's own
-  // folder by default.
+  // The folder of data files, with its trailing "/"; the program's own folder by
+  // default.
   std::string programFolder;
-  // The settings store of the shortcut; the INI files under the user's
-  // configuration folder by default.
-  platform::IniStore* settings = nullptr;
-  // Runs SaveDialog1 and OpenDialog1; the real dialogs by default.
-  FileDialogRunner* fileDialogs = nullptr;
   // The layouts shipped with the program, read by KeyBord when the program folder
   // lacks the named file; none by default.
   std::string shippedLayouts{};
+  // How long a missing tray host is waited for before the icon's refusal is
+  // reported; at once by default. Started at login, the desktop's panel may come
+  // up after the program.
+  std::chrono::milliseconds trayWait{0};
 };
 
 // The help document beside the program, or in the installed documentation folder
@@ -132,6 +141,9 @@ class Tmain : public QMainWindow {
   // The single fixed-size border with only the system menu and the close box.
   void setBorderSingle();
 
+  // Waiting for a tray host before the icon's refusal is reported.
+  bool waitingForTray() const { return trayWait_ && trayWait_->isActive(); }
+
   // The reserved time as the three lists hold it.
   ReservedTime reservedTime() const;
 
@@ -189,7 +201,7 @@ class Tmain : public QMainWindow {
   QAction* exit2 = nullptr;
 
   QTimer* Timer1 = nullptr;
-  platform::QtStepTimer* KeyEmuTimer = nullptr;
+  StepTimer* KeyEmuTimer = nullptr;
   TIconTray* IconTray1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
@@ -197,6 +209,8 @@ class Tmain : public QMainWindow {
  signals:
   // A script started to run, or stopped running.
   void scriptRunningChanged(bool running);
+  // The wait for a tray host ended without one; the refusal has been reported.
+  void trayWaitOver();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -210,23 +224,24 @@ class Tmain : public QMainWindow {
   void arrangeTabOrder();
   void connectHandlers();
   void armTimer1();
-  void retryTrayIcon();
+  void trayAvailabilityChanged(bool available);
+  void trayWaitTimeout();
   // Emits scriptRunningChanged when the state differs from the last one told.
   void noteScriptState();
 
   MainServices services_;
   Guard guard_;
   std::unique_ptr<StopCaption> stopCaption_;
+  std::unique_ptr<StepTimer> keyEmuTimer_;
   std::unique_ptr<KeyEmulator> keyEmulator_;
   bool toldRunning_ = false;
-  // The login entry in the user's autostart folder.
-  platform::Autostart autostart_{platform::Autostart::UserFolder(), platform::ProgramFile()};
   ReservationWindow reservation_;
   // A refusal of the tray icon while the layout was loaded, reported by FormCreate.
   std::string loadFailure_;
   bool trayRetryReported_ = false;
-  std::unique_ptr<platform::IniStore> ownSettings_;
-  std::unique_ptr<FileDialogRunner> ownDialogs_;
+  // The wait for a tray host, and the refusal it holds back.
+  QTimer* trayWait_ = nullptr;
+  std::string trayFailure_;
   TTool2* tool2_ = nullptr;
   TToolAdd* toolAdd_ = nullptr;
   TVKeyBord* vKeyBord_ = nullptr;

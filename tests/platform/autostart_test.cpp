@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "engine/errors.h"
-#include "platform/autostart.h"
+#include "platform/posix/xdg_autostart.h"
 
 namespace tapwell::platform {
 namespace {
@@ -36,7 +36,7 @@ class AutostartTest : public ::testing::Test {
 };
 
 TEST_F(AutostartTest, EnablingWritesAnEntryThatStartsTheProgramInTheTray) {
-  Autostart autostart((root / "autostart").string(), "/usr/bin/tapwell");
+  XdgAutostart autostart((root / "autostart").string(), "/usr/bin/tapwell");
   EXPECT_FALSE(autostart.enabled());
   autostart.setEnabled(true);
   EXPECT_TRUE(autostart.enabled());
@@ -52,7 +52,7 @@ TEST_F(AutostartTest, EnablingWritesAnEntryThatStartsTheProgramInTheTray) {
 }
 
 TEST_F(AutostartTest, AProgramPathWithBlanksAndQuotesIsQuoted) {
-  Autostart autostart((root / "autostart").string(), "/opt/my tools/tap\"well$");
+  XdgAutostart autostart((root / "autostart").string(), "/opt/my tools/tap\"well$");
   autostart.setEnabled(true);
   EXPECT_NE(Read(autostart.entryPath()).find("Exec=\"/opt/my tools/tap\\\\\"well\\\\$\" --tray\n"),
             std::string::npos)
@@ -60,7 +60,7 @@ TEST_F(AutostartTest, AProgramPathWithBlanksAndQuotesIsQuoted) {
 }
 
 TEST_F(AutostartTest, AnEntryHiddenByTheDesktopCountsAsOff) {
-  Autostart autostart(root.string(), "/usr/bin/tapwell");
+  XdgAutostart autostart(root.string(), "/usr/bin/tapwell");
   std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nHidden=true\n";
   EXPECT_FALSE(autostart.enabled());
 }
@@ -73,7 +73,7 @@ TEST_F(AutostartTest, AFolderThatCannotBeWrittenIsAClearError) {
     fs::create_directories(root / "autostart");
     fs::permissions(root / "autostart", fs::perms::owner_read | fs::perms::owner_exec);
   }
-  Autostart autostart((root / "autostart").string(), "/usr/bin/tapwell");
+  XdgAutostart autostart((root / "autostart").string(), "/usr/bin/tapwell");
   try {
     autostart.setEnabled(true);
     FAIL() << "no error";
@@ -88,10 +88,10 @@ TEST(AutostartFolder, FollowsXdgConfigHome) {
   const std::string saved = old ? old : "";
   const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
   ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-config", 1);
-  EXPECT_EQ(Autostart::UserFolder(), "/tmp/xdg-config/autostart");
+  EXPECT_EQ(XdgAutostart::UserFolder(), "/tmp/xdg-config/autostart");
   ::setenv("XDG_CONFIG_HOME", "relative", 1);
   ::setenv("HOME", "/home/someone", 1);
-  EXPECT_EQ(Autostart::UserFolder(), "/home/someone/.config/autostart");
+  EXPECT_EQ(XdgAutostart::UserFolder(), "/home/someone/.config/autostart");
   ::setenv("HOME", savedHome.c_str(), 1);
   if (old) {
     ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

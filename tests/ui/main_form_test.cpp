@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QFontInfo>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -232,13 +233,13 @@ class MainBehaviourTest : public MainFixture {};
 
 TEST_F(MainBehaviourTest, CreationSetsTheHintTheCaptionAndClearsRunning) {
   Tmain& m = form();
-  ASSERT_TRUE(area.hasIcon());
-  EXPECT_EQ(area.icon()->szTip, "Tapwell");
-  // The icon is added at load with an empty tip, then the hint is written.
-  ASSERT_GE(area.calls.size(), 2u);
-  EXPECT_EQ(area.calls[0].message, platform::NotifyIconMessage::Add);
-  EXPECT_EQ(area.calls[0].data.szTip, "");
-  EXPECT_EQ(area.calls[1].message, platform::NotifyIconMessage::Modify);
+  ASSERT_TRUE(tray.shown);
+  EXPECT_EQ(tray.tip, "Tapwell");
+  // The icon is shown at load with an empty tip, then the hint is written.
+  ASSERT_GE(tray.calls.size(), 2u);
+  EXPECT_EQ(tray.calls[0].op, "show");
+  EXPECT_EQ(tray.calls[0].tip, "");
+  EXPECT_EQ(tray.calls[1].op, "update");
   EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
   EXPECT_TRUE(errors.shown.empty());
 }
@@ -362,23 +363,20 @@ TEST_F(MainBehaviourTest, HideAndShowKeepTheScriptGoing) {
 TEST_F(MainBehaviourTest, TrayLeftClickOpensTheShowExitMenu) {
   Tmain& m = form();
   QSignalSpy popped(m.PopupMenu1, &TPopupMenu::poppedUp);
-  area.cursor = {40, 50};
-  area.click(platform::WM_LBUTTONDOWN);
+  tray.activate(platform::TrayActivation::Context);
+  tray.activate(platform::TrayActivation::DoubleClick);
   EXPECT_EQ(popped.count(), 0);
-  area.click(platform::WM_LBUTTONUP);
+  tray.activate(platform::TrayActivation::Click);
   ASSERT_EQ(popped.count(), 1);
-  EXPECT_EQ(popped[0][0].toInt(), 40);
-  EXPECT_EQ(popped[0][1].toInt(), 50);
+  EXPECT_EQ(QPoint(popped[0][0].toInt(), popped[0][1].toInt()), QCursor::pos());
   m.PopupMenu1->hide();
-  area.click(platform::WM_RBUTTONUP);
-  EXPECT_EQ(popped.count(), 1);
 }
 
 TEST_F(MainBehaviourTest, AFailingTrayHandlerIsReportedAndGoesNoFurther) {
   Tmain& m = form();
   QSignalSpy popped(m.PopupMenu1, &TPopupMenu::poppedUp);
   m.IconTray1->OnClick = [](TIconTray*) { throw EInOutError("tray handler failed"); };
-  EXPECT_NO_THROW(area.click(platform::WM_LBUTTONUP));
+  EXPECT_NO_THROW(tray.activate(platform::TrayActivation::Click));
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].second, "tray handler failed.");
   EXPECT_EQ(popped.count(), 0);
@@ -558,7 +556,7 @@ TEST_F(ReservationTest, FiringReplacesARunningScript) {
 class NoTrayTest : public MainFixture {};
 
 TEST_F(NoTrayTest, RefusedAddIsReportedOnceAndCreationCompletes) {
-  area.isAvailable = false;
+  tray.isAvailable = false;
   Tmain& m = form();
   // Reported once the event loop runs, and only once.
   EXPECT_TRUE(errors.shown.empty());
@@ -573,7 +571,7 @@ TEST_F(NoTrayTest, RefusedAddIsReportedOnceAndCreationCompletes) {
 }
 
 TEST_F(NoTrayTest, HideMinimisesInsteadOfHiding) {
-  area.isAvailable = false;
+  tray.isAvailable = false;
   Tmain& m = form();
   m.show();
   m.HideBtn->click();
@@ -584,26 +582,62 @@ TEST_F(NoTrayTest, HideMinimisesInsteadOfHiding) {
   m.hide();
 }
 
-TEST_F(NoTrayTest, TheIconIsAddedAtTheFirstTickThatFindsATray) {
-  area.isAvailable = false;
+TEST_F(NoTrayTest, TheIconIsAddedWhenATrayHostAppears) {
+  tray.isAvailable = false;
   Tmain& m = form();
   QCoreApplication::processEvents();
   m.Timer1Timer();
-  EXPECT_FALSE(m.IconTray1->Registered());
-  area.isAvailable = true;
-  m.Timer1Timer();
+  EXPECT_FALSE(tray.shown);
+  tray.setAvailable(true);
   EXPECT_TRUE(m.IconTray1->Registered());
-  ASSERT_TRUE(area.hasIcon());
-  EXPECT_EQ(area.icon()->szTip, "Tapwell");
+  ASSERT_TRUE(tray.shown);
+  EXPECT_EQ(tray.tip, "Tapwell");
+  // A host that goes and comes back keeps the icon: nothing is shown again.
+  const auto calls = tray.calls.size();
+  tray.setAvailable(false);
+  tray.setAvailable(true);
+  EXPECT_EQ(tray.calls.size(), calls);
   EXPECT_EQ(errors.shown.size(), 1u);
 }
 
-TEST_F(NoTrayTest, DestroyingTheWindowDeletesTheIcon) {
+TEST_F(NoTrayTest, WaitingForAHostHoldsTheReportBackAndAHostInTimeCancelsIt) {
+  trayWait = std::chrono::minutes(1);
+  tray.isAvailable = false;
+  Tmain& m = form();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(m.waitingForTray());
+  EXPECT_TRUE(errors.shown.empty());
+  tray.setAvailable(true);
+  EXPECT_TRUE(m.IconTray1->Registered());
+  EXPECT_FALSE(m.waitingForTray());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(errors.shown.empty());
+}
+
+TEST_F(NoTrayTest, WithoutAHostTheReportComesOnceWhenTheWaitIsOver) {
+  trayWait = std::chrono::milliseconds(1);
+  tray.isAvailable = false;
+  Tmain& m = form();
+  QSignalSpy over(&m, &Tmain::trayWaitOver);
+  // Nothing before the event loop has run the wait out.
+  EXPECT_TRUE(m.waitingForTray());
+  EXPECT_TRUE(errors.shown.empty());
+  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), 1u, 5000);
+  EXPECT_EQ(errors.shown[0].second, "Registration Error.");
+  EXPECT_EQ(over.count(), 1);
+  EXPECT_FALSE(m.waitingForTray());
+  // A host that comes later still takes the icon, without a second report.
+  tray.setAvailable(true);
+  EXPECT_TRUE(m.IconTray1->Registered());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(errors.shown.size(), 1u);
+}
+
+TEST_F(NoTrayTest, DestroyingTheWindowTakesTheIconOut) {
   form();
-  ASSERT_TRUE(area.hasIcon());
+  ASSERT_TRUE(tray.shown);
   destroy();
-  EXPECT_FALSE(area.hasIcon());
-  EXPECT_EQ(area.windowCount(), 0);
+  EXPECT_FALSE(tray.shown);
 }
 
 }  // namespace

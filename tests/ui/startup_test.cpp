@@ -11,6 +11,8 @@
 #include "app/snapshot.h"
 #include "engine/product.h"
 #include "main_fixture.h"
+#include "platform/fake/fake_ini_store.h"
+#include "store/shortcut.h"
 
 namespace tapwell::app {
 namespace {
@@ -37,16 +39,15 @@ class StartupTest : public ui::testing::MainFixture {
   }
   void TearDown() override { ReleaseMode = savedRelease_; }
 
-  ApplicationWindows& windows() {
-    if (!windows_) {
-      windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors,
-                                                                     clock, [this] { ++quits; },
-                                                                     programFolder, QSize(1024, 768)});
-    }
+  ApplicationWindows& windows(bool trayStart = false) {
+    if (!windows_)
+      windows_ =
+          std::make_unique<ApplicationWindows>(WindowServices{services(), QSize(1024, 768), trayStart});
     return *windows_;
   }
 
   std::unique_ptr<ApplicationWindows> windows_;
+  fake::FakeIniStore store;
   bool savedRelease_ = true;
 };
 
@@ -71,7 +72,7 @@ TEST_F(StartupTest, SplashFillsTheProductStringsBeforeTheMainWindowReadsThem) {
   EXPECT_EQ(AppSince, "since 1999/11/23");
   EXPECT_FALSE(AppCopyright.empty());
   EXPECT_EQ(w.main->windowTitle().toStdString(), AppTitle);
-  EXPECT_EQ(area.icon()->szTip, "Tapwell");
+  EXPECT_EQ(tray.tip, "Tapwell");
 }
 
 TEST_F(StartupTest, SplashLayoutAndCentring) {
@@ -196,7 +197,7 @@ TEST_F(StartupTest, TheTimerHandsOverAfterTwoSeconds) {
 }
 
 TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
-  area.isAvailable = false;
+  tray.isAvailable = false;
   ApplicationWindows& w = windows();
   w.start();
   QCoreApplication::processEvents();
@@ -208,10 +209,8 @@ TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
 }
 
 TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
-  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
-                                                                 [this] { ++quits; }, programFolder,
-                                                                 QSize(1024, 768), true});
-  windows_->start();
+  settings = &store;
+  windows(true).start();
   windows_->startup->Timer1Timer();
   EXPECT_FALSE(windows_->startup->isVisible());
   EXPECT_FALSE(windows_->main->isVisible());
@@ -222,15 +221,55 @@ TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
   EXPECT_TRUE(windows_->main->isVisible());
 }
 
-TEST_F(StartupTest, StartedForTheTrayWithoutATrayTheMainWindowIsShown) {
-  area.isAvailable = false;
-  windows_ = std::make_unique<ApplicationWindows>(WindowServices{keyboard, launcher, area, boxes, errors, clock,
-                                                                 [this] { ++quits; }, programFolder,
-                                                                 QSize(1024, 768), true});
-  windows_->start();
+TEST_F(StartupTest, StartedForTheTrayWithoutATrayTheMainWindowComesWhenTheWaitIsOver) {
+  tray.isAvailable = false;
+  trayWait = std::chrono::milliseconds(1);
+  settings = &store;
+  windows(true).start();
   windows_->startup->Timer1Timer();
-  EXPECT_TRUE(windows_->main->isVisible());
+  // Still waiting for a tray host: no window, no report.
+  EXPECT_FALSE(windows_->main->isVisible());
+  EXPECT_TRUE(errors.shown.empty());
+  QTRY_VERIFY_WITH_TIMEOUT(windows_->main->isVisible(), 5000);
   EXPECT_FALSE(windows_->main->isMinimized());
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "Registration Error.");
+}
+
+TEST_F(StartupTest, StartedForTheTrayTheStoredShortcutIsArmed) {
+  settings = &store;
+  const std::string key = store::ShortcutKeyPath("Tapwell");
+  store.keys[key]["data"]["time1"] = {"9:05:07"};
+  store.keys[key]["data"]["data1"] = {"_a"};
+  ApplicationWindows& w = windows(true);
+  QTRY_COMPARE_WITH_TIMEOUT(w.main->Edit1->text(), QStringLiteral("_a"), 5000);
+  EXPECT_EQ(w.main->Hour->currentText(), "9");
+  EXPECT_EQ(w.main->Minute->currentText(), "05");
+  EXPECT_EQ(w.main->Second->currentText(), "07");
+  EXPECT_TRUE(errors.shown.empty());
+}
+
+TEST_F(StartupTest, StartedForTheTrayAFailingShortcutIsReportedOnceAndNoneIsNoBox) {
+  settings = &store;
+  const std::string key = store::ShortcutKeyPath("Tapwell");
+  store.keys[key]["data"]["time1"] = {"9:x5:07"};
+  windows(true);
+  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), 1u, 5000);
+  EXPECT_EQ(errors.shown[0].second, "'x5' は整数ではありません.");
+  EXPECT_EQ(windows_->main->Hour->currentText(), "9");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(errors.shown.size(), 1u);
+
+  windows_.reset();
+  errors.shown.clear();
+  store.keys.clear();
+  store.log.clear();
+  ApplicationWindows& w = windows(true);
+  QTRY_COMPARE_WITH_TIMEOUT(store.log.size(), 2u, 5000);  // the key opened and "time1" read
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(errors.shown.empty());
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(w.main->Hour->currentIndex(), -1);
 }
 
 TEST_F(StartupTest, ToolCarriesSixtySpeedButtons) {

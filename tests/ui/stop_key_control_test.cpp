@@ -68,6 +68,20 @@ TEST_F(StopKeyControlTest, TheKeyIsTakenWhileAScriptRunsAndEndsIt) {
   EXPECT_TRUE(warnings.empty());
 }
 
+TEST_F(StopKeyControlTest, WithoutATrayTheHintChangesShowNoBoxWhileTheScriptTypes) {
+  tray.refuseShow = true;
+  tray.refuseUpdate = true;
+  ui::Tmain& m = form();
+  StopKeyControl control(m, key, [this](const std::string& w) { warnings.push_back(w); });
+  start("_a");
+  const std::size_t reported = errors.shown.size();
+  EXPECT_TRUE(key.on);
+  m.KeyEmuTimerTimer();
+  m.KeyEmuTimerTimer();
+  EXPECT_FALSE(key.on);
+  EXPECT_EQ(errors.shown.size(), reported);
+}
+
 TEST_F(StopKeyControlTest, AKeyThatCannotBeTakenIsReportedOnceAfterTheScript) {
   key.refuse = true;
   ui::Tmain& m = form();

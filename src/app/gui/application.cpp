@@ -20,19 +20,17 @@ std::unique_ptr<T> ApplicationWindows::create(Args&&... args) {
 }
 
 ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std::move(services)) {
-  if (services_.programFolder.empty()) {
-    services_.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
+  ui::MainServices& shared = services_.main;
+  if (shared.programFolder.empty()) {
+    shared.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
   }
-  if (services_.shippedLayouts.empty()) {
-    services_.shippedLayouts =
+  if (shared.shippedLayouts.empty()) {
+    shared.shippedLayouts =
         store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString(), TAPWELL_SOURCE_DIR);
   }
   // The splash first: it fills the product strings that the main window reads.
   startup = create<Tstartup>(services_.screen);
-  main = create<ui::Tmain>(ui::MainServices{services_.keyboard, services_.launcher, services_.tray,
-                                            services_.boxes, services_.errors, services_.clock,
-                                            services_.quit, services_.programFolder, services_.settings,
-                                            services_.fileDialogs, services_.shippedLayouts});
+  main = create<ui::Tmain>(shared);
   Log = create<TLog>();
   Tool = create<TTool>();
   Editer = create<TEditer>();
@@ -43,12 +41,24 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
 
   Handover handover;
   handover.versionSnapshot = [this] {
-    main->guard().run([this] { VersionSnapshot(services_.programFolder, AppVersion, services_.boxes); });
+    main->guard().run(
+        [this] { VersionSnapshot(services_.main.programFolder, AppVersion, services_.main.boxes); });
   };
   handover.showLog = [this] { Log->show(); };
   handover.setMainBorderSingle = [this] { main->setBorderSingle(); };
   handover.showMain = [this] { showMain(); };
   startup->setHandover(std::move(handover));
+
+  if (services_.trayStart) {
+    // The reservation that was stored is armed as 短縮Load arms it, once the
+    // event loop runs; a failure is reported as that button reports it.
+    QTimer::singleShot(0, main.get(), [this] { main->guard().run([this] { main->Button2Click(); }); });
+    // A tray host that comes too late leaves the main window as the way in.
+    QObject::connect(main.get(), &ui::Tmain::trayWaitOver, main.get(), [this] {
+      if (startup->handedOver())
+        showMain();
+    });
+  }
 }
 
 ApplicationWindows::~ApplicationWindows() {
@@ -70,7 +80,8 @@ void ApplicationWindows::start() {
 void ApplicationWindows::showMain() {
   // Started at login, the window stays behind its tray icon; without an icon it
   // is shown as usual, so that the user can reach it.
-  if (services_.startHidden && main->IconTray1->Registered()) return;
+  if (services_.trayStart && (main->IconTray1->Registered() || main->waitingForTray()))
+    return;
   main->show();
   main->raise();
   main->activateWindow();
@@ -80,13 +91,6 @@ TaskbarExclusion::TaskbarExclusion(std::function<bool()> trayRegistered, QObject
     : QObject(parent), trayRegistered_(std::move(trayRegistered)) {
   if (qApp)
     qApp->installEventFilter(this);
-  auto* timer = new QTimer(this);
-  timer->setInterval(1000);
-  connect(timer, &QTimer::timeout, this, [this] {
-    if (trayRegistered_() != last_)
-      refresh();
-  });
-  timer->start();
 }
 
 void TaskbarExclusion::apply(QWidget* window, bool skip) {
@@ -96,10 +100,10 @@ void TaskbarExclusion::apply(QWidget* window, bool skip) {
 }
 
 void TaskbarExclusion::refresh() {
-  last_ = trayRegistered_();
+  const bool skip = trayRegistered_();
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->isVisible())
-      apply(w, last_);
+      apply(w, skip);
   }
 }
 

@@ -17,29 +17,13 @@
 namespace tapwell::app {
 
 struct WindowServices {
-  platform::Keyboard& keyboard;
-  platform::Launcher& launcher;
-  platform::NotificationArea& tray;
-  MessageBoxes& boxes;
-  ui::ErrorReport& errors;
-  ui::Clock& clock;
-  // Ends the application; the event loop's quit by default.
-  std::function<void()> quit;
-  // The program folder with its trailing "/"; the folder of the running program
-  // by default.
-  std::string programFolder;
+  // The backends and settings of the main window, which the other windows share.
+  ui::MainServices main;
   // The screen the splash is centred on; the primary screen by default.
   QSize screen;
-  // The main window stays behind its tray icon at the handover.
-  bool startHidden = false;
-  // The settings store of the shortcut; the INI files under the user's
-  // configuration folder by default.
-  platform::IniStore* settings = nullptr;
-  // Runs the main window's file dialogs; the real dialogs by default.
-  ui::FileDialogRunner* fileDialogs = nullptr;
-  // The layouts shipped with the program; found beside or above the program file
-  // by default.
-  std::string shippedLayouts{};
+  // Started at login: the main window stays behind its tray icon, and the stored
+  // shortcut is loaded at start.
+  bool trayStart = false;
 };
 
 class ApplicationWindows {
@@ -72,7 +56,8 @@ class ApplicationWindows {
 };
 
 // Keeps the program's windows out of the taskbar and the task switcher while its
-// tray icon is registered, and lets them back in when it is not.
+// tray icon is shown, and lets them back in when it is not: applied to every
+// window as it is shown, and to all of them on refresh().
 class TaskbarExclusion : public QObject {
   Q_OBJECT
  public:
@@ -86,7 +71,6 @@ class TaskbarExclusion : public QObject {
  private:
   void apply(QWidget* window, bool skip);
   std::function<bool()> trayRegistered_;
-  bool last_ = false;
 };
 
 }  // namespace tapwell::app

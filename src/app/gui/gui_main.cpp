@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -20,10 +21,13 @@
 #include "engine/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
+#include "platform/posix/xdg_autostart.h"
 #include "platform/qt/qt_ini_store.h"
-#include "platform/qt/qt_notification_area.h"
+#include "platform/qt/qt_step_timer.h"
+#include "platform/qt/qt_tray_icon.h"
 #include "platform/x11/x11_keyboard.h"
 #include "platform/x11/x11_stop_key.h"
+#include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
 
@@ -92,7 +96,7 @@ std::optional<int> ClaimOrHandOver(const GuiOptions& options, InstanceServer::Ha
         break;
     }
     if (options.newInstance) return std::nullopt;
-    const Delivery delivery = SendCommand(*place, options.startHidden ? "tray" : "show",
+    const Delivery delivery = SendCommand(*place, options.trayStart ? "tray" : "show",
                                           static_cast<int>(deadline.remainingTime()));
     switch (delivery.status) {
       case Delivery::Status::Done:
@@ -173,28 +177,50 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   }
   platform::x11::X11Keyboard& keyboard = *opened.keyboard;
   platform::PosixLauncher launcher(std::cerr);
-  platform::QtNotificationArea tray;
+  platform::QtTrayIcon tray;
+  platform::QtIniStore settings;
+  platform::XdgAutostart autostart(platform::XdgAutostart::UserFolder(), platform::ProgramFile());
+  ui::QtFileDialogRunner fileDialogs;
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
+  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<StepTimer> {
+    auto timer = std::make_unique<platform::QtStepTimer>();
+    timer->setHandler(std::move(onTick));
+    return timer;
+  };
 
-  platform::QtIniStore settings;
-
-  WindowServices services{keyboard, launcher,     tray, boxes, errors, clock, {}, platform::DataFolder(), {},
-                          options.startHidden, &settings};
+  WindowServices services{
+      ui::MainServices{.keyboard = keyboard,
+                       .launcher = launcher,
+                       .tray = tray,
+                       .settings = settings,
+                       .autostart = autostart,
+                       .fileDialogs = fileDialogs,
+                       .boxes = boxes,
+                       .errors = errors,
+                       .clock = clock,
+                       .makeStepTimer = makeStepTimer,
+                       .quit = {},
+                       .programFolder = platform::DataFolder(),
+                       .shippedLayouts = {},
+                       .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0)},
+      {},
+      options.trayStart};
   ApplicationWindows windows(std::move(services));
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
-  auto iconShown = [&windows, &tray] { return windows.main->IconTray1->Registered() && tray.available(); };
-  TaskbarExclusion exclusion(iconShown);
-  // A main window hidden behind an icon that has gone with its tray host comes
-  // back minimised, so that it can still be reached.
-  QTimer trayWatch;
-  QObject::connect(&trayWatch, &QTimer::timeout, [&windows, &iconShown] {
+  ui::TIconTray& icon = *windows.main->IconTray1;
+  TaskbarExclusion exclusion([&icon] { return icon.Shown(); });
+  // Whenever a tray host comes or goes: the taskbar follows, and a main window
+  // hidden behind an icon that has gone with its host comes back minimised, so
+  // that it can still be reached.
+  QObject::connect(&icon, &ui::TIconTray::availabilityChanged, &exclusion, [&windows, &exclusion, &icon] {
+    exclusion.refresh();
     ui::Tmain& main = *windows.main;
-    if (windows.startup->handedOver() && !iconShown() && !main.isVisible()) main.showMinimized();
+    if (windows.startup->handedOver() && !icon.Shown() && !main.isVisible() && !main.waitingForTray())
+      main.showMinimized();
   });
-  trayWatch.start(1000);
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {

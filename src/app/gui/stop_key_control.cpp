@@ -12,7 +12,12 @@ StopKeyControl::StopKeyControl(ui::Tmain& main, platform::StopKey& key,
 }
 
 void StopKeyControl::setHint(const std::string& hint) {
-  main_.guard().run([this, &hint] { main_.IconTray1->setHint(hint); });
+  // Without a tray host the icon's update is refused. That has been reported
+  // already, and a box now would take the keys the script types.
+  try {
+    main_.IconTray1->setHint(hint);
+  } catch (const std::exception&) {
+  }
 }
 
 void StopKeyControl::runningChanged(bool running) {

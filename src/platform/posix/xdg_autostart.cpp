@@ -1,4 +1,4 @@
-#include "platform/autostart.h"
+#include "platform/posix/xdg_autostart.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -46,19 +46,21 @@ std::string QuoteExecArgument(const std::string& arg) {
 
 }  // namespace
 
-Autostart::Autostart(std::string autostartFolder, std::string program)
+XdgAutostart::XdgAutostart(std::string autostartFolder, std::string program)
     : folder_(std::move(autostartFolder)), program_(std::move(program)) {}
 
-std::string Autostart::UserFolder() {
+std::string XdgAutostart::UserFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg && fs::path(xdg).is_absolute()) return (fs::path(xdg) / "autostart").string();
   const char* home = std::getenv("HOME");
   return (fs::path(home && *home ? home : "/tmp") / ".config" / "autostart").string();
 }
 
-std::string Autostart::entryPath() const { return (fs::path(folder_) / "org.qorvex.Tapwell.desktop").string(); }
+std::string XdgAutostart::entryPath() const {
+  return (fs::path(folder_) / "org.qorvex.Tapwell.desktop").string();
+}
 
-std::string Autostart::entryText() const {
+std::string XdgAutostart::entryText() const {
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=Tapwell\n"
@@ -71,7 +73,7 @@ std::string Autostart::entryText() const {
          "X-GNOME-Autostart-enabled=true\n";
 }
 
-bool Autostart::enabled() const {
+bool XdgAutostart::enabled() const {
   std::ifstream in(entryPath());
   if (!in) return false;
   std::string line;
@@ -81,7 +83,7 @@ bool Autostart::enabled() const {
   return true;
 }
 
-void Autostart::setEnabled(bool on) {
+void XdgAutostart::setEnabled(bool on) {
   std::error_code ec;
   if (on) {
     fs::create_directories(folder_, ec);
