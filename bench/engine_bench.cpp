@@ -5,7 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/simulation.h"
+#include "engine/command.h"
+#include "engine/session.h"
 #include "engine/stepper.h"
 #include "platform/fake/fakes.h"
 
@@ -15,8 +16,11 @@ using namespace tapwell;
 
 class NullKeyboard : public platform::Keyboard {
  public:
-  void keybd_event(std::uint8_t, platform::KeyDirection) override {}
-  std::int16_t VkKeyScanA(char c) override { return static_cast<std::int16_t>(c); }
+  void press(platform::KeyCode) override {}
+  void release(platform::KeyCode) override {}
+  std::optional<platform::CharacterKey> keyForCharacter(char c) override {
+    return platform::CharacterKey{static_cast<platform::KeyCode>(c)};
+  }
 };
 
 // One stroke step with `rest` bytes of script behind it.
@@ -27,32 +31,26 @@ void BM_StepCost(benchmark::State& state) {
   script += '#';
   NullKeyboard keyboard;
   fake::RecordingLauncher launcher;
-  SimulatedTimer timer;
-  fake::FakeCaption caption;
-  fake::RecordingMessageBoxes boxes;
-  KeyEmulator emulator(keyboard, launcher, timer, caption, boxes);
-  emulator.KeyEmu(script);
+  Stepper stepper(keyboard, launcher);
+  StepTime now{};
+  stepper.start(script, now);
   for (auto _ : state) {
-    if (emulator.keyBuf().Buf.size() < 8) {
+    if (stepper.record().Buf.size() < 8) {
       state.PauseTiming();
-      emulator.KeyEmu(script);
+      stepper.start(script, now);
       state.ResumeTiming();
     }
-    emulator.KeyEmuTimerTimer();
+    now += std::chrono::milliseconds(1);
+    stepper.step(now);
   }
 }
 BENCHMARK(BM_StepCost)->Arg(100)->Arg(1 << 20);
 
 void BM_KeyNameLookup(benchmark::State& state) {
   NullKeyboard keyboard;
-  fake::RecordingLauncher launcher;
-  SimulatedTimer timer;
-  fake::FakeCaption caption;
-  fake::RecordingMessageBoxes boxes;
-  KeyEmulator emulator(keyboard, launcher, timer, caption, boxes);
   for (auto _ : state) {
-    emulator.keyBuf().BufLen = 11;
-    benchmark::DoNotOptimize(emulator.GetKeyByte("_separator#"));
+    const Command command = ReadCommand("_separator#");
+    benchmark::DoNotOptimize(KeyForToken(command.text, keyboard));
   }
 }
 BENCHMARK(BM_KeyNameLookup);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "store/button_record.h"
 #include "store/textfile.h"
 

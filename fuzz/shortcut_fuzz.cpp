@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/fake/fake_ini_store.h"
 #include "store/shortcut.h"
 

@@ -4,8 +4,8 @@
 
 #include "app/runner.h"
 #include "app/version.h"
-#include "engine/errors.h"
-#include "engine/simulation.h"
+#include "core/errors.h"
+#include "engine/session.h"
 #include "store/textfile.h"
 
 namespace tapwell::app {

@@ -3,22 +3,23 @@
 #include <ostream>
 
 #include "app/cli.h"
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "store/textfile.h"
 
 #if TAPWELL_HAVE_X11
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <chrono>
+#include <csignal>
+#include <memory>
 
 #include "app/signal_watcher.h"
 
-#include "engine/product.h"
-#include "engine/simulation.h"
-#include "engine/stepper.h"
+#include "engine/session.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
 #include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_stop_key.h"
 #endif
 
 namespace tapwell::app {
@@ -30,74 +31,6 @@ int Usage(std::ostream& err, const std::string& problem) {
       << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
-
-#if TAPWELL_HAVE_X11
-
-using Clock = std::chrono::steady_clock;
-
-// What the run does, for the exit code and for --trace: the same lines as the
-// dry run, with the milliseconds since the start.
-class RunSession : public platform::Keyboard,
-                   public platform::Launcher,
-                   public PauseCaption,
-                   public MessageBoxes,
-                   public StepObserver {
- public:
-  RunSession(platform::Keyboard& keyboard, platform::Launcher& launcher, bool trace, std::ostream& err)
-      : keyboard_(keyboard), launcher_(launcher), trace_(trace), err_(err) {}
-
-  bool failed = false;
-
-  void keybd_event(std::uint8_t vk, platform::KeyDirection direction) override {
-    if (trace_) {
-      line() << (direction == platform::KeyDirection::Down ? "down " : "up ") << static_cast<int>(vk) << '\n';
-    }
-    keyboard_.keybd_event(vk, direction);
-  }
-  std::int16_t VkKeyScanA(char c) override { return keyboard_.VkKeyScanA(c); }
-  void flush() override { keyboard_.flush(); }
-  void scriptEnded() override { keyboard_.scriptEnded(); }
-  void start(const std::string& token) override {
-    if (trace_) line() << "start " << EscapeForTerminal(token) << '\n';
-    launcher_.start(token);
-  }
-  std::string caption() const override { return std::string(kCaptionStop); }
-  void setCaption(const std::string&) override {}
-  void showMessage(const std::string& caption, const std::string& text) override {
-    err_ << caption << ": " << text << '\n';
-    err_.flush();
-  }
-  void onWait(std::int32_t ms) override {
-    if (trace_) line() << "wait " << ms << '\n';
-  }
-  void onEnd() override {
-    if (trace_) line() << "end\n";
-  }
-  void onCommandError(const std::string& text) override {
-    failed = true;
-    if (trace_) line() << "error " << EscapeForTerminal(text) << '\n';
-  }
-  void onHalt(const std::string& message) {
-    failed = true;
-    if (trace_) line() << "halt " << EscapeForTerminal(message) << '\n';
-    err_ << AppTitle << ": " << DefaultReportText(message) << '\n';
-    err_.flush();
-  }
-
- private:
-  std::ostream& line() {
-    return err_ << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count()
-                << ' ';
-  }
-
-  platform::Keyboard& keyboard_;
-  platform::Launcher& launcher_;
-  bool trace_;
-  std::ostream& err_;
-  Clock::time_point start_ = Clock::now();
-};
-
-#endif
 
 }  // namespace
 
@@ -142,8 +75,6 @@ int RunScript(const std::string&, bool, std::ostream& err) {
 #else
 
 int RunScript(const std::string& script, bool trace, std::ostream& err) {
-  if (AppTitle.empty()) AppTitle = "Tapwell";
-
   auto opened = platform::x11::X11Keyboard::Open();
   if (!opened.keyboard) {
     err << "tapwell: " << opened.error << "\n";
@@ -157,38 +88,34 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   QCoreApplication app(argc, argv);
 
   platform::PosixLauncher launcher(err);
-  RunSession session(keyboard, launcher, trace, err);
+  const StepTime origin = StepClock::now();
+  StreamTrace traceLines(err, origin);
+  ScriptSession session(keyboard, launcher, trace ? &traceLines : nullptr, &err);
   platform::QtStepTimer timer;
-  KeyEmulator emulator(session, session, timer, session, session);
-  emulator.setObserver(&session);
 
   timer.setHandler([&] {
+    std::optional<StepTime> next;
     try {
-      emulator.KeyEmuTimerTimer();
-    } catch (const EConvertError& e) {
-      // Halted: the engine has released the keys the script held.
-      session.onHalt(e.what());
-      timer.setEnabled(false);
-      app.exit(kExitScriptFailed);
-      return;
+      next = session.step(StepClock::now());
     } catch (const std::exception& e) {
-      // Nothing crosses the event loop: any other failure ends the run.
+      // Nothing crosses the event loop: any failure ends the run.
       err << "tapwell: " << e.what() << '\n';
-      timer.setEnabled(false);
-      emulator.ReleaseHeldKeys();
+      session.stepper().releaseHeldKeys(StepClock::now());
       app.exit(kExitScriptFailed);
       return;
     }
-    if (!emulator.keyBuf().Running) {
-      timer.setEnabled(false);
-      app.exit(session.failed ? kExitScriptFailed : kExitOk);
+    if (next) {
+      timer.callAt(next);
+    } else {
+      // Ended or halted; a halt has released the keys the script held.
+      app.exit(session.failed() ? kExitScriptFailed : kExitOk);
     }
   });
 
   // Signals stop the script at once; nothing stays pressed.
   SignalWatcher signalWatcher([&](int signo) {
-    timer.setEnabled(false);
-    emulator.ReleaseHeldKeys();
+    timer.cancel();
+    session.stepper().releaseHeldKeys(StepClock::now());
     keyboard.flush();
     app.exit(128 + signo);
   });
@@ -197,12 +124,29 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
 
-  std::string text = script;
-  text += '#';
-  emulator.KeyEmu(std::move(text));
+  // The Pause key ends the run as Ctrl+C does; it is taken from the other
+  // programs only for the time of the run.
+  std::string stopKeyWhy;
+  std::unique_ptr<platform::x11::X11StopKey> stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
+  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
+  if (stopKey && stopKey->arm(stopKeyWhy)) {
+    stopKey->setHandler([&] {
+      timer.cancel();
+      session.stepper().end(StepClock::now());
+      app.exit(128 + SIGINT);
+    });
+    stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
+    QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated, [&] { stopKey->readEvents(); });
+  } else {
+    err << "tapwell: " << stopKeyWhy << "; the script runs without a stop key\n";
+  }
+
+  // Step n is due at the start plus the time the dry run shows for it.
+  timer.callAt(session.start(script, origin));
   const int code = app.exec();
+  if (stopKey) stopKey->disarm();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
-  emulator.ReleaseHeldKeys();
+  session.stepper().releaseHeldKeys(StepClock::now());
   keyboard.shutdown();
   err.flush();
   return code;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/stepper.h"
+#include "platform/message_boxes.h"
 
 namespace tapwell::app {
 

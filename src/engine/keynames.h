@@ -6,11 +6,13 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/keyboard.h"
+
 namespace tapwell {
 
 struct KeyName {
   std::string_view name;
-  std::uint8_t code;  // Win32 virtual-key code
+  std::uint8_t code;  // the key code of the key
 };
 
 // The 71 key names in the order in which they are compared.
@@ -19,8 +21,8 @@ const std::array<KeyName, 71>& KeyNameTable();
 // The code of an upper-case key name; nothing when the token is no key name.
 std::optional<std::uint8_t> FindKeyName(std::string_view upperToken);
 
-// VkKeyScanA of a US keyboard: the virtual-key code in the low byte, the shift
-// state in the high byte (1 Shift, 2 Ctrl), -1 when no key produces the character.
-std::int16_t UsVkKeyScan(char c);
+// The key that types a character on a US keyboard and the modifiers it needs;
+// nothing when no key produces the character.
+std::optional<platform::CharacterKey> UsKeyForCharacter(char c);
 
 }  // namespace tapwell

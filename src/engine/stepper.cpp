@@ -1,14 +1,47 @@
 #include "engine/stepper.h"
 
 #include <algorithm>
-#include <limits>
 
-#include "engine/convert.h"
-#include "engine/errors.h"
+#include "core/product.h"
+#include "engine/command.h"
 #include "engine/keynames.h"
-#include "engine/product.h"
 
 namespace tapwell {
+
+std::string CommandErrorCaption() {
+  return Product().title + ":エラー";
+}
+
+std::string EscapeForTerminal(std::string_view bytes) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size());
+  auto escape = [&](unsigned char b) {
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  };
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::string_view ch = FirstCharacter(bytes.substr(i));
+    const auto lead = static_cast<unsigned char>(ch[0]);
+    if (ch.size() == 1) {
+      if (lead < 0x20 || lead >= 0x7F) {
+        escape(lead);
+      } else {
+        out += ch[0];
+      }
+    } else if (lead == 0xC2 && static_cast<unsigned char>(ch[1]) < 0xA0) {
+      // C1 control characters.
+      escape(lead);
+      escape(static_cast<unsigned char>(ch[1]));
+    } else {
+      out += ch;
+    }
+    i += ch.size();
+  }
+  return out;
+}
 
 void ScriptBuffer::dropFront(std::size_t n) {
   head_ += std::min(n, size());
@@ -34,232 +67,174 @@ void ScriptBuffer::keep(std::size_t from, std::size_t to) {
   dropFront(from);
 }
 
-std::string_view FirstCharacter(std::string_view text) {
-  if (text.empty()) return text;
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  }
-  if (length > text.size()) return text.substr(0, 1);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return text.substr(0, 1);
-  }
-  return text.substr(0, length);
-}
-
-KeyEmulator::KeyEmulator(platform::Keyboard& keyboard, platform::Launcher& launcher, StepTimer& timer,
-                         PauseCaption& caption, MessageBoxes& boxes)
-    : keyboard_(keyboard), launcher_(launcher), timer_(timer), caption_(caption), boxes_(boxes) {}
-
-void KeyEmulator::KeyEmu(std::string script) {
-  ReleaseHeldKeys();
-  // Sent at once: the next tick may be a long wait of the old script away.
-  keyboard_.flush();
-  KeyBuf.Buf.assign(std::move(script));
-  KeyBuf.Running = true;
-  timer_.setEnabled(true);
-}
-
-void KeyEmulator::KeyEmuTimerTimer() {
-  timer_.setEnabled(false);
-  if (KeyBuf.Running) {
-    KeyBuf.BufLen = static_cast<std::int32_t>(std::min<std::size_t>(KeyBuf.Buf.size(), INT32_MAX));
-    if (KeyBuf.WaitPending) {
-      KeyBuf.WaitPending = false;
-      timer_.setInterval(1);
-    } else {
-      try {
-        executeCommand();
-      } catch (const EConvertError&) {
-        // Halted: nothing may stay pressed while the script stands still.
-        ReleaseHeldKeys();
-        keyboard_.flush();
-        throw;
-      }
-    }
-  }
-  keyboard_.flush();
-  // The timer runs only while a script runs, so an ended script costs nothing.
-  if (caption_.caption() == kCaptionStop && KeyBuf.Running) timer_.setEnabled(true);
-}
-
-void KeyEmulator::executeCommand() {
-  const std::string_view text = KeyBuf.Buf.view();
-  if (text.empty()) {
-    // Only a reader that ran to the end of the text leaves nothing behind: the
-    // script has no more commands.
-    ReleaseHeldKeys();
-    KeyBuf.Running = false;
-    if (observer_) observer_->onEnd();
-    return;
-  }
-  switch (text[0]) {
-    case '#':
-      KeyBuf.Buf.clear();
-      KeyBuf.Running = false;
-      ReleaseHeldKeys();
-      if (observer_) observer_->onEnd();
-      return;
-    case '>':
-    case '<':
-    case '_': {
-      // A key command needs a key token.
-      if (text.size() < 2 || IsCommandChar(text[1])) {
-        commandError(text.substr(0, 1));
-        return;
-      }
-      const char command = text[0];
-      const std::uint8_t k = GetKeyByte(text);
-      KeyBuf.LastKey = k;
-      if (command == '>') {
-        keyDown(k);
-      } else if (command == '<') {
-        keyUp(k);
-      } else {
-        keyDown(k);
-        keyUp(KeyBuf.LastKey);
-      }
-      return;
-    }
-    case '!': {
-      const std::int32_t ms = GetKeyWait(text);
-      if (observer_) observer_->onWait(ms);
-      // A zero wait waits the shortest interval: a timer of 0 would never tick.
-      timer_.setInterval(std::max<std::int32_t>(ms, 1));
-      KeyBuf.WaitPending = true;
-      return;
-    }
-    case '*':
-      Run(text);
-      return;
-    case '"':
-      GetKey(text);
-      return;
-    default:
-      commandError(FirstCharacter(text));
-      return;
-  }
-}
-
-void KeyEmulator::commandError(std::string_view character) {
-  const std::string text = "コマンドエラー [" + std::string(character) + "]";
-  if (observer_) observer_->onCommandError(text);
-  // Nothing the script holds stays down while the box waits for the user.
-  ReleaseHeldKeys();
-  keyboard_.flush();
-  boxes_.showMessage(AppTitle + ":エラー", text);
-  // Whatever ran while the box was open, the rest of the script is abandoned.
-  KeyBuf.Buf.assign("#");
-}
-
-std::size_t KeyEmulator::argumentEnd(std::string_view text) {
-  std::size_t i = 1;
-  while (i < text.size() && !IsCommandChar(text[i])) ++i;
-  return i;
-}
-
-void KeyEmulator::cutTo(std::size_t from) {
-  KeyBuf.Buf.keep(from, static_cast<std::size_t>(std::max<std::int32_t>(KeyBuf.BufLen, 0)));
-}
-
-std::uint8_t KeyEmulator::GetKeyByte(std::string_view text) {
-  const std::size_t end = argumentEnd(text);
-  std::string token(text.substr(1, end - 1));
-  for (char& c : token) {
+platform::KeyCode KeyForToken(std::string_view token, platform::Keyboard& keyboard) {
+  std::string upper(token);
+  for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  std::uint8_t code = 255;
-  if (auto named = FindKeyName(token)) {
-    code = *named;
-  } else if (!token.empty()) {
-    code = static_cast<std::uint8_t>(keyboard_.VkKeyScanA(token[0]) & 0xFF);
-  }
-  cutTo(end);
-  return code;
+  if (auto named = FindKeyName(upper)) return *named;
+  if (token.empty()) return 255;
+  const auto key = keyboard.keyForCharacter(token[0]);
+  return key ? key->key : platform::KeyCode{255};
 }
 
-std::int32_t KeyEmulator::GetKeyWait(std::string_view text) {
-  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-  const std::size_t end = argumentEnd(text);
-  std::int64_t weight = 1000;
-  std::int64_t total = 0;
-  bool point = false;
-  for (std::size_t i = 1; i < end; ++i) {
-    const char c = text[i];
-    if (c == '.') {
-      point = true;
-      continue;
+Stepper::Stepper(platform::Keyboard& keyboard, platform::Launcher& launcher)
+    : keyboard_(keyboard), launcher_(launcher) {}
+
+void Stepper::arm(StepTime from) {
+  if (armed_) return;
+  armed_ = true;
+  due_ = from + std::chrono::milliseconds(interval_);
+}
+
+std::optional<StepTime> Stepper::nextStep() const {
+  if (!armed_) return std::nullopt;
+  return due_;
+}
+
+void Stepper::start(std::string script, StepTime now) {
+  releaseHeldKeys(now);
+  // Sent at once: the next step may be a long wait of the old script away.
+  keyboard_.flush();
+  record_.Buf.assign(std::move(script));
+  record_.Running = true;
+  arm(now);
+}
+
+std::optional<StepTime> Stepper::step(StepTime now) {
+  // The schedule goes on from this step's deadline, so that steps do not drift
+  // by the time each takes; a step run early by hand, or late after a stall,
+  // counts from the time it ran.
+  const bool onSchedule = armed_ && now >= due_ && now - due_ <= kRebaseAfter;
+  const StepTime base = onSchedule ? due_ : now;
+  armed_ = false;
+  if (record_.Running) {
+    record_.BufLen = static_cast<std::int32_t>(std::min<std::size_t>(record_.Buf.size(), INT32_MAX));
+    if (record_.WaitPending) {
+      record_.WaitPending = false;
+      interval_ = 1;
+    } else if (!execute(now)) {
+      return std::nullopt;
     }
-    if (point) {
-      weight /= 10;
-      if (weight <= 0) continue;
+  }
+  keyboard_.flush();
+  // Steps are due only while a script runs, so an ended script costs nothing.
+  if (state_ == State::Playing && record_.Running) arm(base);
+  return nextStep();
+}
+
+bool Stepper::execute(StepTime now) {
+  const Command command = ReadCommand(record_.Buf.view());
+  switch (command.kind) {
+    case CommandKind::End:
+      record_.Buf.clear();
+      record_.Running = false;
+      releaseHeldKeys(now);
+      trace(now, "end");
+      return true;
+    case CommandKind::Press:
+    case CommandKind::Release:
+    case CommandKind::Stroke: {
+      const platform::KeyCode key = KeyForToken(command.text, keyboard_);
+      cutTo(command.length);
+      record_.LastKey = key;
+      if (command.kind != CommandKind::Release) keyDown(key, now);
+      if (command.kind != CommandKind::Press) keyUp(record_.LastKey, now);
+      return true;
     }
-    if (c < '0' || c > '9') throw EConvertError(ConvertErrorMessage(FirstCharacter(text.substr(i))));
-    const std::int64_t digit = c - '0';
-    // Values beyond the 32-bit range saturate.
-    total = point ? total + digit * weight : total * 10 + digit * 1000;
-    total = std::min(total, kMax);
+    case CommandKind::Wait:
+      if (!command.convertError.empty()) {
+        // Halted: nothing may stay pressed while the script stands still.
+        releaseHeldKeys(now);
+        keyboard_.flush();
+        trace(now, "halt " + EscapeForTerminal(command.convertError));
+        if (observer_) observer_->onHalt(command.convertError);
+        return false;
+      }
+      cutTo(command.length);
+      trace(now, "wait " + std::to_string(command.waitMs));
+      // A zero wait waits the shortest interval.
+      interval_ = std::max<std::int32_t>(command.waitMs, 1);
+      record_.WaitPending = true;
+      return true;
+    case CommandKind::Run:
+      cutTo(command.length);
+      trace(now, "start " + EscapeForTerminal(command.text));
+      launcher_.start(command.text);
+      return true;
+    case CommandKind::Type:
+      cutTo(command.length);
+      for (const char c : command.text) {
+        const auto key = keyboard_.keyForCharacter(c);
+        const platform::KeyCode k = key ? key->key : platform::KeyCode{255};
+        keyDown(k, now);
+        keyUp(k, now);
+      }
+      return true;
+    case CommandKind::Error:
+      commandError(command.text, now);
+      return true;
   }
-  cutTo(end);
-  return static_cast<std::int32_t>(total);
+  return true;
 }
 
-void KeyEmulator::Run(std::string_view text) {
-  const std::size_t end = argumentEnd(text);
-  const std::string token(text.substr(1, end - 1));
-  cutTo(end);
-  launcher_.start(token);
+void Stepper::commandError(const std::string& character, StepTime now) {
+  const std::string text = "コマンドエラー [" + character + "]";
+  trace(now, "error " + EscapeForTerminal(text));
+  // Nothing the script holds stays down while the box waits for the user.
+  releaseHeldKeys(now);
+  keyboard_.flush();
+  if (observer_) observer_->onCommandError(text);
+  // Whatever ran while the box was open, the rest of the script is abandoned.
+  record_.Buf.assign("#");
 }
 
-void KeyEmulator::GetKey(std::string_view text) {
-  const std::size_t close = text.find('"', 1);
-  if (close == std::string_view::npos) {
-    // Reading never runs past the script: an unclosed literal types nothing.
-    commandError(text.substr(0, 1));
-    return;
-  }
-  const std::string literal(text.substr(1, close - 1));
-  cutTo(close + 1);
-  for (const char c : literal) {
-    const auto k = static_cast<std::uint8_t>(keyboard_.VkKeyScanA(c) & 0xFF);
-    keyDown(k);
-    keyUp(k);
-  }
+void Stepper::cutTo(std::size_t from) {
+  record_.Buf.keep(from, static_cast<std::size_t>(std::max<std::int32_t>(record_.BufLen, 0)));
 }
 
-void KeyEmulator::keyDown(std::uint8_t vk) {
-  keyboard_.keybd_event(vk, platform::KeyDirection::Down);
-  if (std::find(held_.begin(), held_.end(), vk) == held_.end()) held_.push_back(vk);
+void Stepper::keyDown(platform::KeyCode key, StepTime now) {
+  trace(now, "down " + std::to_string(key));
+  keyboard_.press(key);
+  if (std::find(held_.begin(), held_.end(), key) == held_.end()) held_.push_back(key);
 }
 
-void KeyEmulator::keyUp(std::uint8_t vk) {
-  keyboard_.keybd_event(vk, platform::KeyDirection::Up);
-  held_.erase(std::remove(held_.begin(), held_.end(), vk), held_.end());
+void Stepper::keyUp(platform::KeyCode key, StepTime now) {
+  trace(now, "up " + std::to_string(key));
+  keyboard_.release(key);
+  held_.erase(std::remove(held_.begin(), held_.end(), key), held_.end());
 }
 
-void KeyEmulator::ReleaseHeldKeys() {
+void Stepper::releaseHeldKeys(StepTime now) {
   while (!held_.empty()) {
-    const std::uint8_t vk = held_.back();
+    const platform::KeyCode key = held_.back();
     held_.pop_back();
-    keyboard_.keybd_event(vk, platform::KeyDirection::Up);
+    trace(now, "up " + std::to_string(key));
+    keyboard_.release(key);
   }
   keyboard_.scriptEnded();
 }
 
-void KeyEmulator::StopBtnClick() {
-  const std::string caption = caption_.caption();
-  if (caption == kCaptionStop && !KeyBuf.Buf.empty()) {
-    timer_.setEnabled(false);
-    caption_.setCaption(std::string(kCaptionPlay));
-  } else if (caption == kCaptionPlay) {
-    caption_.setCaption(std::string(kCaptionStop));
-    KeyBuf.Buf.prepend(kResumePrefix);
-    timer_.setEnabled(true);
+void Stepper::end(StepTime now) {
+  record_.Buf.clear();
+  record_.Running = false;
+  record_.WaitPending = false;
+  interval_ = 1;
+  armed_ = false;
+  state_ = State::Playing;
+  releaseHeldKeys(now);
+  keyboard_.flush();
+  trace(now, "end");
+}
+
+void Stepper::stopOrPlay(StepTime now) {
+  if (state_ == State::Playing && !record_.Buf.empty()) {
+    armed_ = false;
+    state_ = State::Stopped;
+  } else if (state_ == State::Stopped) {
+    state_ = State::Playing;
+    record_.Buf.prepend(kResumePrefix);
+    arm(now);
   }
 }
 

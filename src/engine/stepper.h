@@ -1,8 +1,11 @@
-// The key script stepper: executes a key script one command per timer tick.
+// The key script stepper: executes a key script one command per step, each step
+// on an absolute deadline.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,43 +15,38 @@
 
 namespace tapwell {
 
-// The stepper's timer. Switching it on starts a full interval; switching on a
-// timer that is already on changes nothing; switching it off stops the ticks at
-// once; an interval set while it is off applies when it is switched on.
-class StepTimer {
+using StepClock = std::chrono::steady_clock;
+using StepTime = StepClock::time_point;
+
+// A step later than this after its deadline (the program stalled) starts a new
+// schedule from the time it ran, instead of running the missed steps in a burst.
+inline constexpr std::chrono::milliseconds kRebaseAfter{50};
+
+// What the steps do, one line each: "down 65", "up 65", "start x", "wait 500",
+// "end", "error <text>", "halt <message>".
+class TraceSink {
  public:
-  virtual ~StepTimer() = default;
-  virtual void setEnabled(bool on) = 0;
-  virtual bool enabled() const = 0;
-  virtual void setInterval(int ms) = 0;
-  virtual int interval() const = 0;
+  virtual ~TraceSink() = default;
+  virtual void trace(StepTime at, std::string_view line) = 0;
 };
 
-// The caption of the Stop button, which holds the pause state.
-class PauseCaption {
- public:
-  virtual ~PauseCaption() = default;
-  virtual std::string caption() const = 0;
-  virtual void setCaption(const std::string& caption) = 0;
-};
+// Bytes as UTF-8 for a terminal, with invalid bytes and control characters as \xHH.
+std::string EscapeForTerminal(std::string_view bytes);
 
-// A modal message box with a caption, a text, an OK button and no icon. Returns
-// when the user has closed it.
-class MessageBoxes {
+// Where command errors and halts leave the stepper. Both come after the keys the
+// script held have been released.
+class StepperObserver {
  public:
-  virtual ~MessageBoxes() = default;
-  virtual void showMessage(const std::string& caption, const std::string& text) = 0;
-};
-
-// What a step did, for traces. Key events and launches are seen through the
-// keyboard and the launcher.
-class StepObserver {
- public:
-  virtual ~StepObserver() = default;
-  virtual void onWait(std::int32_t ms) = 0;
-  virtual void onEnd() = 0;
+  virtual ~StepperObserver() = default;
+  // A command error: the command-error box, captioned CommandErrorCaption(). The
+  // rest of the script is abandoned once this returns.
   virtual void onCommandError(const std::string& text) = 0;
+  // A wait value that does not convert halted the stepper: the default error report.
+  virtual void onHalt(const std::string& message) = 0;
 };
+
+// The caption of the command-error box.
+std::string CommandErrorCaption();
 
 // The not yet executed rest of the script. Executed commands are dropped from the
 // front by moving a start offset, so a step costs the same whatever the length of
@@ -62,6 +60,8 @@ class ScriptBuffer {
   std::size_t size() const { return text_.size() - head_; }
   bool empty() const { return size() == 0; }
   std::string str() const { return std::string(view()); }
+  // Where the storage of the rest starts (to check that steps do not copy it).
+  const char* data() const { return view().data(); }
 
   void assign(std::string text) {
     text_ = std::move(text);
@@ -80,7 +80,7 @@ class ScriptBuffer {
   std::size_t head_ = 0;
 };
 
-// The stepper's state: one record per stepper.
+// The stepper's record.
 struct KeyBufRecord {
   bool Running = false;
   bool WaitPending = false;
@@ -89,67 +89,72 @@ struct KeyBufRecord {
   std::int32_t BufLen = 0;
 };
 
-inline constexpr std::string_view kCommandChars = "><_!#*\"";
-inline bool IsCommandChar(char c) { return kCommandChars.find(c) != std::string_view::npos; }
-
 // The resume prefix: press Alt, strike Tab, release Alt.
 inline constexpr std::string_view kResumePrefix = ">Alt_Tab<Alt";
-inline constexpr std::string_view kCaptionStop = "Stop";
-inline constexpr std::string_view kCaptionPlay = "Play";
 
-// The whole UTF-8 character that starts text (one byte when it is not valid UTF-8).
-std::string_view FirstCharacter(std::string_view text);
+// The key code of a key token: a key name (any case), otherwise the key of its
+// first character; 255 when no key produces that character.
+platform::KeyCode KeyForToken(std::string_view token, platform::Keyboard& keyboard);
 
-class KeyEmulator {
+class Stepper {
  public:
-  KeyEmulator(platform::Keyboard& keyboard, platform::Launcher& launcher, StepTimer& timer,
-              PauseCaption& caption, MessageBoxes& boxes);
+  enum class State { Playing, Stopped };
 
-  void setObserver(StepObserver* observer) { observer_ = observer; }
+  Stepper(platform::Keyboard& keyboard, platform::Launcher& launcher);
+
+  void setTrace(TraceSink* trace) { trace_ = trace; }
+  void setObserver(StepperObserver* observer) { observer_ = observer; }
 
   // Starts a script, which must end with "#"; whatever was left of an earlier
-  // script is replaced and the keys it held down are released at once.
-  void KeyEmu(std::string script);
+  // script is replaced and the keys it held down are released at once. A step
+  // already due (a wait of the old script) keeps its deadline.
+  void start(std::string script, StepTime now);
 
-  // One step. A wait value that does not convert raises EConvertError after the
-  // keys the script holds have been released; the stepper is then halted.
-  void KeyEmuTimerTimer();
+  // One step, due at nextStep(). Returns when the next one is due; nothing when
+  // the script ended or halted, or the stepper is stopped.
+  std::optional<StepTime> step(StepTime now);
 
-  // Pause or resume.
-  void StopBtnClick();
-
-  // The readers. Each takes the current rest of the script, whose first character
-  // is the command character, and removes the command from KeyBuf.
-  std::uint8_t GetKeyByte(std::string_view text);
-  std::int32_t GetKeyWait(std::string_view text);
-  void Run(std::string_view text);
-  void GetKey(std::string_view text);
+  // Stop (pause) a script that has something left, or Play (resume) with the
+  // resume prefix in front of the rest.
+  void stopOrPlay(StepTime now);
 
   // Key-up for every key the script pressed and has not released, newest first.
-  void ReleaseHeldKeys();
+  void releaseHeldKeys(StepTime now);
 
-  const KeyBufRecord& keyBuf() const { return KeyBuf; }
-  KeyBufRecord& keyBuf() { return KeyBuf; }
-  const std::vector<std::uint8_t>& heldKeys() const { return held_; }
+  // Ends the script at once, as its end command would: the keys it holds go up,
+  // a pending wait is dropped, and a stopped stepper plays again.
+  void end(StepTime now);
+
+  std::optional<StepTime> nextStep() const;
+  State state() const { return state_; }
+  const KeyBufRecord& record() const { return record_; }
+  const std::vector<platform::KeyCode>& heldKeys() const { return held_; }
+  // The interval of the next step after the current one: 1 ms, or a wait.
+  std::int32_t interval() const { return interval_; }
 
  private:
-  void executeCommand();
-  void commandError(std::string_view character);
-  void keyDown(std::uint8_t vk);
-  void keyUp(std::uint8_t vk);
-  // The end of the argument that starts at position 1 of text.
-  static std::size_t argumentEnd(std::string_view text);
-  // Keeps text from position `from` up to BufLen as the new rest.
+  // Executes the command at the front; false when it halted the stepper.
+  bool execute(StepTime now);
+  void commandError(const std::string& character, StepTime now);
+  void keyDown(platform::KeyCode key, StepTime now);
+  void keyUp(platform::KeyCode key, StepTime now);
+  void arm(StepTime from);
+  // Keeps the rest from position `from` up to BufLen.
   void cutTo(std::size_t from);
+  void trace(StepTime at, std::string_view line) {
+    if (trace_) trace_->trace(at, line);
+  }
 
   platform::Keyboard& keyboard_;
   platform::Launcher& launcher_;
-  StepTimer& timer_;
-  PauseCaption& caption_;
-  MessageBoxes& boxes_;
-  StepObserver* observer_ = nullptr;
-  KeyBufRecord KeyBuf;
-  std::vector<std::uint8_t> held_;
+  TraceSink* trace_ = nullptr;
+  StepperObserver* observer_ = nullptr;
+  KeyBufRecord record_;
+  std::vector<platform::KeyCode> held_;
+  State state_ = State::Playing;
+  bool armed_ = false;
+  StepTime due_{};
+  std::int32_t interval_ = 1;
 };
 
 }  // namespace tapwell

@@ -1,29 +1,35 @@
-// Key events by Win32 virtual-key code, and the character-to-key lookup of the
-// current keyboard layout.
+// Key events for the keys that key scripts name, and the key that types a
+// character on the current keyboard layout.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tapwell::platform {
 
-enum class KeyDirection { Down, Up };
+// A key as key scripts name it: the one-byte key code of the key-name table (1, 2 and 4 are mouse buttons).
+using KeyCode = std::uint8_t;
+
+// The key that types a character on the current layout and the modifiers it needs.
+struct CharacterKey {
+  KeyCode key = 0;
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+};
 
 class Keyboard {
  public:
   virtual ~Keyboard() = default;
-
-  // One key event for the virtual-key code, to the window that has the focus.
-  virtual void keybd_event(std::uint8_t vk, KeyDirection direction) = 0;
-
-  // The virtual-key code of the key that produces c on the current layout in the
-  // low byte, the shift state in the high byte; -1 when no key produces it.
-  virtual std::int16_t VkKeyScanA(char c) = 0;
-
-  // The end of one step: buffered events are delivered.
-  virtual void flush() {}
-
-  // The script ended, halted or was replaced: resources held for it may go.
-  virtual void scriptEnded() {}
+  // Empty when key events can be sent; otherwise why not, in words for the user.
+  virtual std::string unavailableReason() const { return {}; }
+  virtual void press(KeyCode key) = 0;
+  virtual void release(KeyCode key) = 0;
+  // The key for a character on the current layout; nothing when no key produces it.
+  virtual std::optional<CharacterKey> keyForCharacter(char c) = 0;
+  virtual void flush() {}        // the end of one step: buffered events are delivered
+  virtual void scriptEnded() {}  // the script ended, halted or was replaced
 };
 
 }  // namespace tapwell::platform

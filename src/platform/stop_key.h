@@ -18,7 +18,8 @@ class StopKey {
   virtual void disarm() = 0;
   virtual bool armed() const = 0;
   // Called when the key is pressed while it is armed (presses that arrive
-  // together, such as auto-repeats, count once).
+  // together, such as auto-repeats, count once). The keyboard is free again by
+  // then: the key's release may reach the focused window.
   virtual void setHandler(std::function<void()> onPress) = 0;
 };
 

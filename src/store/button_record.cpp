@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdio>
 
-#include "engine/convert.h"
-#include "engine/errors.h"
+#include "core/convert.h"
+#include "core/errors.h"
 
 namespace tapwell::store {
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "store/textfile.h"
 
 namespace tapwell::store {

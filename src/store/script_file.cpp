@@ -1,5 +1,6 @@
 #include "store/script_file.h"
 
+#include "core/atomic_file.h"
 #include "store/textfile.h"
 
 namespace tapwell::store {

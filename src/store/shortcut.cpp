@@ -1,7 +1,7 @@
 #include "store/shortcut.h"
 
-#include "engine/convert.h"
-#include "engine/errors.h"
+#include "core/convert.h"
+#include "core/errors.h"
 
 namespace tapwell::store {
 

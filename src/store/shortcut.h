@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/stepper.h"
 #include "platform/ini_store.h"
+#include "platform/message_boxes.h"
 
 namespace tapwell::store {
 

@@ -1,5 +1,4 @@
-// Text files: the reading rules shared by script files and layout files, and safe
-// writing.
+// Text files: the reading rules shared by script files and layout files.
 #pragma once
 
 #include <string>
@@ -32,13 +31,5 @@ std::string ReadFirstLine(const std::string& path);
 
 // Every line of a file.
 std::vector<std::string> ReadLines(const std::string& path);
-
-// Writes content to path through a temporary file beside it that is flushed to
-// disk and renamed over the old file, so that a failed write leaves the old file
-// as it was. The replaced file keeps its permissions (a new one gets 0666 less
-// the umask); a symbolic link stays a link and its target is replaced; an
-// existing file that may not be written, a folder, a device or a pipe is
-// refused. Raises EInOutError naming the file and the reason.
-void WriteFileAtomic(const std::string& path, std::string_view content);
 
 }  // namespace tapwell::store

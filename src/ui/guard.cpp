@@ -1,13 +1,13 @@
 #include "ui/guard.h"
 
-#include "engine/errors.h"
-#include "engine/product.h"
+#include "core/errors.h"
+#include "core/product.h"
 
 namespace tapwell::ui {
 
 void Guard::report(const std::string& message) noexcept {
   try {
-    report_.showError(AppTitle, DefaultReportText(message));
+    report_.showError(Product().title, DefaultReportText(message));
   } catch (...) {
     // A report that cannot be shown has nowhere else to go.
   }

@@ -40,7 +40,7 @@ class Guard {
     return [this, handler](auto&&...) { run(handler); };
   }
 
-  // Shows the default report for a message: AppTitle as caption, the message with
+  // Shows the default report for a message: the product title as caption, the message with
   // its closing ".".
   void report(const std::string& message) noexcept;
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/tray_icon.h"
 #include "ui/popup_menu.h"
 

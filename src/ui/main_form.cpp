@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/errors.h"
-#include "engine/product.h"
+#include "core/errors.h"
+#include "core/product.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/shortcut.h"
@@ -94,15 +94,18 @@ std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
   return S(chosen.front());
 }
 
-// The Stop button's caption as the stepper's pause state.
-class Tmain::StopCaption : public PauseCaption {
+// Command errors and halts of the stepper: the command-error box and the
+// default error report.
+class Tmain::StepperEvents : public StepperObserver {
  public:
-  explicit StopCaption(QPushButton*& button) : button_(button) {}
-  std::string caption() const override { return S(button_->text()); }
-  void setCaption(const std::string& caption) override { button_->setText(Q(caption)); }
+  explicit StepperEvents(Tmain& main) : main_(main) {}
+  void onCommandError(const std::string& text) override {
+    main_.services_.boxes.showMessage(CommandErrorCaption(), text);
+  }
+  void onHalt(const std::string& message) override { main_.guard_.report(message); }
 
  private:
-  QPushButton*& button_;
+  Tmain& main_;
 };
 
 std::string HelpDocumentPath(const std::string& programFolder) {
@@ -258,11 +261,9 @@ void Tmain::createComponents() {
 
   keyEmuTimer_ = services_.makeStepTimer([this] { guard_.run([this] { KeyEmuTimerTimer(); }); });
   KeyEmuTimer = keyEmuTimer_.get();
-  KeyEmuTimer->setEnabled(false);
-  KeyEmuTimer->setInterval(1);
-  stopCaption_ = std::make_unique<StopCaption>(StopBtn);
-  keyEmulator_ = std::make_unique<KeyEmulator>(services_.keyboard, services_.launcher, *KeyEmuTimer,
-                                               *stopCaption_, services_.boxes);
+  stepper_ = std::make_unique<Stepper>(services_.keyboard, services_.launcher);
+  stepperEvents_ = std::make_unique<StepperEvents>(*this);
+  stepper_->setObserver(stepperEvents_.get());
 
   SaveDialog1 = new QFileDialog(this);
   SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -364,13 +365,12 @@ void Tmain::FormCreate() {
   std::string failure = loadFailure_;
   loadFailure_.clear();
   try {
-    IconTray1->setHint(AppTitle);
+    IconTray1->setHint(Product().title);
   } catch (const std::exception& e) {
     if (failure != e.what())
       failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
-  setWindowTitle(Q(AppTitle));
-  keyEmulator_->keyBuf().Running = false;
+  setWindowTitle(Q(Product().title));
   armTimer1();
   if (failure.empty())
     return;
@@ -436,13 +436,15 @@ void Tmain::trayWaitTimeout() {
 }
 
 void Tmain::KeyEmu(const std::string& script) {
-  keyEmulator_->KeyEmu(script);
+  stepper_->start(script, StepClock::now());
+  KeyEmuTimer->callAt(stepper_->nextStep());
   noteScriptState();
 }
 
 bool Tmain::scriptRunning() const {
-  return keyEmulator_->keyBuf().Running &&
-         (KeyEmuTimer->enabled() || stopCaption_->caption() == kCaptionPlay);
+  // A paused script still runs; a halted one waits for nothing.
+  return stepper_->nextStep().has_value() ||
+         (stepper_->state() == Stepper::State::Stopped && stepper_->record().Running);
 }
 
 void Tmain::noteScriptState() {
@@ -461,31 +463,26 @@ void Tmain::TestBtn2Click() {
 }
 
 void Tmain::StopBtnClick() {
-  keyEmulator_->StopBtnClick();
+  stepper_->stopOrPlay(StepClock::now());
+  // The caption shows the stepper's state.
+  StopBtn->setText(stepper_->state() == Stepper::State::Playing ? QStringLiteral("Stop")
+                                                                 : QStringLiteral("Play"));
+  KeyEmuTimer->callAt(stepper_->nextStep());
   noteScriptState();
 }
 
 void Tmain::KeyEmuTimerTimer() {
-  try {
-    keyEmulator_->KeyEmuTimerTimer();
-  } catch (...) {
-    // Halted: the script no longer runs.
-    noteScriptState();
-    throw;
-  }
+  stepper_->step(StepClock::now());
+  // A script started while a command-error box was open may have scheduled its
+  // first step already; the stepper's next step covers both.
+  KeyEmuTimer->callAt(stepper_->nextStep());
   noteScriptState();
 }
 
 void Tmain::abortScript() {
-  KeyEmuTimer->setEnabled(false);
-  keyEmulator_->ReleaseHeldKeys();
-  services_.keyboard.flush();
-  KeyBufRecord& buf = keyEmulator_->keyBuf();
-  buf.Buf.clear();
-  buf.Running = false;
-  buf.WaitPending = false;
-  KeyEmuTimer->setInterval(1);
-  stopCaption_->setCaption(std::string(kCaptionStop));
+  stepper_->end(StepClock::now());
+  KeyEmuTimer->cancel();
+  StopBtn->setText(QStringLiteral("Stop"));
   noteScriptState();
 }
 
@@ -527,7 +524,7 @@ void Tmain::exit2Click() {
 }
 
 void Tmain::About1Click() {
-  services_.boxes.showMessage("バージョン情報", AppTitle + "\n" + AppVersion);
+  services_.boxes.showMessage("バージョン情報", Product().title + "\n" + Product().version);
 }
 
 void Tmain::Help2Click() {
@@ -541,10 +538,14 @@ void Tmain::Help2Click() {
     services_.launcher.start(path);
 }
 
+void Tmain::releaseHeldKeys() {
+  stepper_->releaseHeldKeys(StepClock::now());
+}
+
 void Tmain::AppEnd() {
   // Nothing stays pressed because of a script when the program ends.
-  KeyEmuTimer->setEnabled(false);
-  keyEmulator_->ReleaseHeldKeys();
+  KeyEmuTimer->cancel();
+  stepper_->releaseHeldKeys(StepClock::now());
   services_.keyboard.flush();
   services_.quit();
 }
@@ -575,13 +576,13 @@ void Tmain::LoadBtnClick() {
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(services_.settings, AppTitle, hour, minute, second, S(Edit1->text()), services_.boxes);
+  store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text()), services_.boxes);
 }
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
-      store::LoadShortcut(services_.settings, AppTitle, hour, minute, second);
+      store::LoadShortcut(services_.settings, Product().title, hour, minute, second);
   if (script)
     Edit1->setText(Q(*script));
 }

@@ -18,6 +18,8 @@
 #include <string>
 
 #include "engine/stepper.h"
+#include "platform/deadline_timer.h"
+#include "platform/message_boxes.h"
 #include "platform/autostart.h"
 #include "platform/ini_store.h"
 #include "platform/keyboard.h"
@@ -48,7 +50,7 @@ class QtFileDialogRunner : public FileDialogRunner {
 };
 
 // Makes the stepper's timer, whose handler runs on every tick.
-using StepTimerFactory = std::function<std::unique_ptr<StepTimer>(std::function<void()> onTick)>;
+using StepTimerFactory = std::function<std::unique_ptr<platform::DeadlineTimer>(std::function<void()> onTick)>;
 
 // Everything the program's windows are given from outside: the backends, made
 // once by the program's entry, and the settings of this run.
@@ -147,7 +149,9 @@ class Tmain : public QMainWindow {
   // The reserved time as the three lists hold it.
   ReservedTime reservedTime() const;
 
-  KeyEmulator& keyEmulator() { return *keyEmulator_; }
+  const Stepper& stepper() const { return *stepper_; }
+  // Key-up for every key the running script holds down.
+  void releaseHeldKeys();
   Guard& guard() { return guard_; }
 
   // The client area, below the menu bar.
@@ -201,7 +205,7 @@ class Tmain : public QMainWindow {
   QAction* exit2 = nullptr;
 
   QTimer* Timer1 = nullptr;
-  StepTimer* KeyEmuTimer = nullptr;
+  platform::DeadlineTimer* KeyEmuTimer = nullptr;
   TIconTray* IconTray1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;
   QFileDialog* OpenDialog1 = nullptr;
@@ -216,7 +220,7 @@ class Tmain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  class StopCaption;
+  class StepperEvents;
 
   void createControls();
   void createMenus();
@@ -231,9 +235,9 @@ class Tmain : public QMainWindow {
 
   MainServices services_;
   Guard guard_;
-  std::unique_ptr<StopCaption> stopCaption_;
-  std::unique_ptr<StepTimer> keyEmuTimer_;
-  std::unique_ptr<KeyEmulator> keyEmulator_;
+  std::unique_ptr<platform::DeadlineTimer> keyEmuTimer_;
+  std::unique_ptr<Stepper> stepper_;
+  std::unique_ptr<StepperEvents> stepperEvents_;
   bool toldRunning_ = false;
   ReservationWindow reservation_;
   // A refusal of the tray icon while the layout was loaded, reported by FormCreate.

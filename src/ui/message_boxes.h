@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "engine/stepper.h"
+#include "platform/message_boxes.h"
 #include "ui/guard.h"
 
 namespace tapwell::ui {

@@ -16,7 +16,6 @@
 
 namespace {
 
-using tapwell::platform::KeyDirection;
 using tapwell::platform::x11::X11Keyboard;
 
 class SpareKeys : public ::testing::Test {
@@ -24,8 +23,8 @@ class SpareKeys : public ::testing::Test {
   // The keycodes that carry keysym, read on a connection of the test.
   int carrying(KeySym keysym) { return e2e::KeycodesCarrying(display, keysym); }
   void stroke(X11Keyboard& k, std::uint8_t vk) {
-    k.keybd_event(vk, KeyDirection::Down);
-    k.keybd_event(vk, KeyDirection::Up);
+    k.press(vk);
+    k.release(vk);
   }
   void runEventLoop(int ms) {
     QEventLoop loop;
@@ -77,7 +76,7 @@ TEST_F(SpareKeys, AFullPoolReusesItsLeastRecentlyUsedSlotButNotAHeldOne) {
   OPEN_KEYBOARD(server, keyboard);
   const std::size_t pool = keyboard.spareKeycodes().size();
   ASSERT_GE(pool, 8u);
-  keyboard.keybd_event(25, KeyDirection::Down);  // held Kanji
+  keyboard.press(25);  // held Kanji
   keyboard.flush();
   keyboard.sync();
   // Keypad digits and F13 to F24: 22 more symbols the us keymap lacks
@@ -100,7 +99,7 @@ TEST_F(SpareKeys, AFullPoolReusesItsLeastRecentlyUsedSlotButNotAHeldOne) {
   for (std::size_t i = 0; i < used.size(); ++i) {
     EXPECT_EQ(carrying(used[i]), before[i] + (i >= used.size() - kept ? 1 : 0)) << XKeysymToString(used[i]);
   }
-  keyboard.keybd_event(25, KeyDirection::Up);
+  keyboard.release(25);
   keyboard.flush();
   keyboard.sync();
   char keys[32];
@@ -116,10 +115,10 @@ TEST_F(SpareKeys, ShutdownReleasesHeldKeysAndButtonsAndRestoresAutoRepeat) {
   OPEN_KEYBOARD(server, keyboard);
   XKeyboardState before{};
   XGetKeyboardControl(display, &before);
-  keyboard.keybd_event(16, KeyDirection::Down);  // SHIFT
-  keyboard.keybd_event(25, KeyDirection::Down);  // KANJI on a spare keycode
-  keyboard.keybd_event('A', KeyDirection::Down);
-  keyboard.keybd_event(1, KeyDirection::Down);  // left button
+  keyboard.press(16);  // SHIFT
+  keyboard.press(25);  // KANJI on a spare keycode
+  keyboard.press('A');
+  keyboard.press(1);  // left button
   keyboard.flush();
   keyboard.sync();
   XKeyboardState held{};

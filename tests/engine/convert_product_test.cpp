@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "engine/convert.h"
-#include "engine/errors.h"
-#include "engine/product.h"
+#include "core/convert.h"
+#include "core/errors.h"
+#include "core/product.h"
 
 namespace tapwell {
 namespace {

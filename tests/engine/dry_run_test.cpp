@@ -1,58 +1,78 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
 
-#include "engine/errors.h"
-#include "engine/simulation.h"
+#include "engine/session.h"
 #include "rig.h"
 
 namespace tapwell {
 namespace {
 
-std::string Dry(const std::string& script, int* code = nullptr) {
+namespace fs = std::filesystem;
+
+// A dry-run case file: "script " and the script with \xHH for any byte, then
+// "exit " and the exit code, then the expected output line by line.
+struct DryRunCase {
+  std::string script;
+  int exitCode = -1;
+  std::string trace;
+};
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+DryRunCase ReadCase(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  DryRunCase c;
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.rfind("script ", 0), 0u) << path;
+  c.script = Unescape(line.substr(std::min<std::size_t>(line.size(), 7)));
+  std::getline(in, line);
+  EXPECT_EQ(line.rfind("exit ", 0), 0u) << path;
+  c.exitCode = std::stoi(line.substr(5));
+  c.trace.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return c;
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(TAPWELL_SOURCE_DIR) / "tests/engine/cases")) {
+    if (entry.path().extension() == ".case") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DryRunCases : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DryRunCases, OutputAndExitCodeAsRecorded) {
+  const DryRunCase c = ReadCase(fs::path(TAPWELL_SOURCE_DIR) / "tests/engine/cases" / (GetParam() + ".case"));
   std::ostringstream out;
-  const int rc = DryRun(script, out);
-  if (code) *code = rc;
-  return out.str();
+  EXPECT_EQ(DryRun(c.script, out), c.exitCode);
+  EXPECT_EQ(out.str(), c.trace);
 }
 
-TEST(DryRun, PrintsEveryEffectWithItsSimulatedTime) {
-  int code = -1;
-  EXPECT_EQ(Dry("_a!2\"b\"", &code), "1 down 65\n1 up 65\n2 wait 2000\n2003 down 66\n2003 up 66\n2004 end\n");
-  EXPECT_EQ(code, 0);
-}
+INSTANTIATE_TEST_SUITE_P(Files, DryRunCases, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& param) { return param.param; });
 
-TEST(DryRun, LaunchesWaitsAndReleasesAtTheEnd) {
-  int code = -1;
-  EXPECT_EQ(Dry("*my editor!0>shift_a", &code),
-            "1 start my editor\n2 wait 0\n4 down 16\n5 down 65\n5 up 65\n6 up 16\n6 end\n");
-  EXPECT_EQ(code, 0);
-}
-
-TEST(DryRun, CommandErrorIsFollowedByTheEndAtTheNextStep) {
-  int code = -1;
-  EXPECT_EQ(Dry("\"a\"x", &code), "1 down 65\n1 up 65\n2 error コマンドエラー [x]\n3 end\n");
-  EXPECT_EQ(code, 1);
-}
-
-TEST(DryRun, HaltPrintsTheReleasesThenTheMessage) {
-  int code = -1;
-  EXPECT_EQ(Dry(">ctrl!1x", &code), "1 down 17\n2 up 17\n2 halt 'x' は整数ではありません\n");
-  EXPECT_EQ(code, 1);
-}
-
-TEST(DryRun, ControlAndInvalidBytesAreEscaped) {
-  EXPECT_EQ(Dry("\x01"), "1 error コマンドエラー [\\x01]\n2 end\n");
-  EXPECT_EQ(Dry("\xff"), "1 error コマンドエラー [\\xFF]\n2 end\n");
-  EXPECT_EQ(Dry("*a\tb"), "1 start a\\x09b\n2 end\n");
+TEST(DryRun, EscapesC1ControlsButNotOtherUtf8) {
   EXPECT_EQ(EscapeForTerminal("é\xc2\x85z"), "é\\xC2\\x85z");
-}
-
-TEST(DryRun, TheAddedEndSignIsDiscardedBehindTheScriptsOwn) {
-  EXPECT_EQ(Dry("_a#"), "1 down 65\n1 up 65\n2 end\n");
-  EXPECT_EQ(Dry(""), "1 end\n");
 }
 
 // Every script, however malformed, ends or halts within a number of steps bounded
@@ -61,8 +81,9 @@ class GeneratedScripts : public ::testing::TestWithParam<int> {};
 
 std::string RandomScript(std::mt19937& rng, bool commandsOnly) {
   static const std::vector<std::string> kPieces = {
-      ">shift", "<shift", "_a", "_enter", "_", ">", "<", "!", "!0", "!0.001", "!1.5", "!x", "#", "*prog", "*",
-      "\"", "\"abc\"", "\"\"", "x", "あ", " ", ".", "!.", "_Enter ", ">ctrl", "_ml", "\xff", "$"};
+      ">shift", "<shift", "_a", "_enter",  "_",     ">",   "<",       "!",    "!0", "!0.001",
+      "!1.5",   "!x",     "#",  "*prog",   "*",     "\"",  "\"abc\"", "\"\"", "x",  "あ",
+      " ",      ".",      "!.", "_Enter ", ">ctrl", "_ml", "\xff",    "$"};
   std::uniform_int_distribution<int> length(0, 40);
   std::string script;
   const int n = length(rng);
@@ -81,22 +102,16 @@ TEST_P(GeneratedScripts, EndOrHaltWithinABoundAndReleaseEverything) {
   for (int round = 0; round < 400; ++round) {
     const std::string script = RandomScript(rng, round % 2 == 0) + "#";
     test::Rig rig;
-    rig.emu.KeyEmu(script);
+    rig.start(script);
     // A step consumes at least one byte, a wait takes two steps, a command error one more.
     const std::size_t bound = 2 * script.size() + 4;
     std::size_t steps = 0;
-    bool halted = false;
-    while (rig.timer.advanceToTick()) {
+    while (rig.scheduled()) {
       ASSERT_LT(steps, bound) << "script did not end: " << EscapeForTerminal(script);
       ++steps;
-      try {
-        rig.emu.KeyEmuTimerTimer();
-      } catch (const EConvertError&) {
-        halted = true;
-        break;
-      }
+      rig.tick();
     }
-    EXPECT_TRUE(halted || !rig.kb().Running) << EscapeForTerminal(script);
+    EXPECT_TRUE(!rig.halts.empty() || !rig.kb().Running) << EscapeForTerminal(script);
     EXPECT_TRUE(rig.emu.heldKeys().empty()) << EscapeForTerminal(script);
     // The last event of every key is a key-up.
     std::map<int, bool> down;

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "engine/errors.h"
+#include "engine/command.h"
 #include "engine/keynames.h"
 #include "rig.h"
 
@@ -16,7 +16,7 @@ using test::Rig;
 
 // Runs one step of script (which gets no "#" added).
 std::vector<KeyEvent> StepOnce(Rig& rig, const std::string& script) {
-  rig.emu.KeyEmu(script);
+  rig.start(script);
   rig.tick();
   return rig.keyboard.events;
 }
@@ -55,7 +55,7 @@ TEST(KeyNames, TableHasTheSeventyOneNamesWithExactCodes) {
   EXPECT_EQ(FindKeyName("enter"), std::nullopt);  // the table holds upper case only
 }
 
-TEST(GetKeyByte, NamesAreCaseInsensitiveAndExact) {
+TEST(KeyTokens, NamesAreCaseInsensitiveAndExact) {
   EXPECT_EQ(KeyOf("_enter"), 13);
   EXPECT_EQ(KeyOf("_Enter"), 13);
   EXPECT_EQ(KeyOf("_ENTER"), 13);
@@ -68,7 +68,7 @@ TEST(GetKeyByte, NamesAreCaseInsensitiveAndExact) {
   EXPECT_EQ(KeyOf("_Enter "), 'E');
 }
 
-TEST(GetKeyByte, FallbackTakesTheFirstCharacterUnshifted) {
+TEST(KeyTokens, FallbackTakesTheFirstCharacterUnshifted) {
   EXPECT_EQ(KeyOf("_abc"), 65);
   EXPECT_EQ(KeyOf("_ "), 32);
   EXPECT_EQ(KeyOf("_1"), 49);
@@ -78,19 +78,19 @@ TEST(GetKeyByte, FallbackTakesTheFirstCharacterUnshifted) {
   EXPECT_EQ(KeyOf("_u"), 85);
 }
 
-TEST(GetKeyByte, ACharacterNoKeyProducesGives255) {
+TEST(KeyTokens, ACharacterNoKeyProducesGives255) {
   EXPECT_EQ(KeyOf("_é"), 255);
   EXPECT_EQ(KeyOf("_\x7f"), 255);
 }
 
-TEST(GetKeyByte, TheArgumentStopsAtTheNextCommandCharacter) {
+TEST(KeyTokens, TheArgumentStopsAtTheNextCommandCharacter) {
   Rig rig;
-  rig.emu.KeyEmu("_a!1#");
+  rig.start("_a!1#");
   rig.tick();
   EXPECT_EQ(rig.buf(), "!1#");
   for (const char* script : {"_a>b#", "_a<b#", "_a_b#", "_a#", "_a*x#", "_a\"x\"#"}) {
     Rig r;
-    r.emu.KeyEmu(script);
+    r.start(script);
     r.tick();
     EXPECT_EQ(r.buf(), std::string(script).substr(2)) << script;
   }
@@ -104,67 +104,70 @@ struct WaitCase {
 class WaitValues : public ::testing::TestWithParam<WaitCase> {};
 
 TEST_P(WaitValues, ReadAsSecondsWithAtMostThreeDecimals) {
-  Rig rig;
-  rig.emu.keyBuf().BufLen = static_cast<std::int32_t>(std::string(GetParam().command).size());
-  rig.emu.keyBuf().Buf.assign(GetParam().command);
-  EXPECT_EQ(rig.emu.GetKeyWait(GetParam().command), GetParam().ms);
-  // The command is removed; the next command character starts the buffer.
-  EXPECT_EQ(rig.buf().substr(0, 2), "_a");
+  const std::string script = GetParam().command;
+  const Command command = ReadCommand(script);
+  EXPECT_EQ(command.kind, CommandKind::Wait);
+  EXPECT_EQ(command.convertError, "");
+  EXPECT_EQ(command.waitMs, GetParam().ms);
+  // The command ends where the next command character starts.
+  EXPECT_EQ(script.substr(command.length, 2), "_a");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WaitValues,
-                         ::testing::Values(WaitCase{"!30_a", 30000}, WaitCase{"!5_a", 5000},
-                                           WaitCase{"!1.234_a", 1234}, WaitCase{"!1.5_a", 1500},
-                                           WaitCase{"!1.50_a", 1500}, WaitCase{"!1.500_a", 1500},
-                                           WaitCase{"!0.25_a", 250}, WaitCase{"!5._a", 5000},
-                                           WaitCase{"!.5_a", 500}, WaitCase{"!0.001_a", 1},
-                                           WaitCase{"!2.5678_a", 2567}, WaitCase{"!12.3456x_a", 12345},
-                                           WaitCase{"!1.2.34_a", 1234}, WaitCase{"!_a", 0},
-                                           WaitCase{"!2147483.647_a", 2147483647},
-                                           WaitCase{"!2147483.648_a", 2147483647},
-                                           WaitCase{"!99999999999999999999_a", 2147483647}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, WaitValues,
+    ::testing::Values(WaitCase{"!30_a", 30000}, WaitCase{"!5_a", 5000}, WaitCase{"!1.234_a", 1234},
+                      WaitCase{"!1.5_a", 1500}, WaitCase{"!1.50_a", 1500}, WaitCase{"!1.500_a", 1500},
+                      WaitCase{"!0.25_a", 250}, WaitCase{"!5._a", 5000}, WaitCase{"!.5_a", 500},
+                      WaitCase{"!0.001_a", 1}, WaitCase{"!2.5678_a", 2567}, WaitCase{"!12.3456x_a", 12345},
+                      WaitCase{"!1.2.34_a", 1234}, WaitCase{"!_a", 0}, WaitCase{"!2147483.647_a", 2147483647},
+                      WaitCase{"!2147483.648_a", 2147483647},
+                      WaitCase{"!99999999999999999999_a", 2147483647}));
 
-TEST(GetKeyWait, ANonDigitFailsAndLeavesTheCommand) {
-  for (const auto& [script, bad] : std::vector<std::pair<std::string, std::string>>{
-           {"!5 _a#", " "}, {"!-1_a#", "-"}, {"!+1_a#", "+"}, {"!1a_a#", "a"}, {"!1.x_a#", "x"},
-           {"!1.23x_a#", "x"}, {"!1あ_a#", "あ"}}) {
+TEST(WaitValues, ANonDigitHaltsAndLeavesTheCommand) {
+  for (const auto& [script, bad] : std::vector<std::pair<std::string, std::string>>{{"!5 _a#", " "},
+                                                                                    {"!-1_a#", "-"},
+                                                                                    {"!+1_a#", "+"},
+                                                                                    {"!1a_a#", "a"},
+                                                                                    {"!1.x_a#", "x"},
+                                                                                    {"!1.23x_a#", "x"},
+                                                                                    {"!1あ_a#", "あ"}}) {
+    const Command command = ReadCommand(script);
+    EXPECT_EQ(command.kind, CommandKind::Wait) << script;
+    EXPECT_EQ(command.convertError, "'" + bad + "' は整数ではありません") << script;
+    EXPECT_EQ(command.length, 0u) << script;
     Rig rig;
-    rig.emu.keyBuf().Buf.assign(script);
-    rig.emu.keyBuf().BufLen = static_cast<std::int32_t>(script.size());
-    try {
-      rig.emu.GetKeyWait(script);
-      ADD_FAILURE() << script;
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + bad + "' は整数ではありません") << script;
-    }
+    rig.start(script);
+    rig.tick();
+    EXPECT_EQ(rig.halts, std::vector<std::string>{command.convertError}) << script;
     EXPECT_EQ(rig.buf(), script);
   }
 }
 
-TEST(Run, TheProgramTokenIsPassedUnchangedAndRemoved) {
+TEST(RunCommand, TheProgramTokenIsPassedUnchangedAndRemoved) {
   Rig rig;
-  rig.emu.KeyEmu("*notepad!5#");
+  rig.start("*notepad!5#");
   rig.tick();
   ASSERT_EQ(rig.launcher.tokens, std::vector<std::string>{"notepad"});
   EXPECT_EQ(rig.buf(), "!5#");
-  rig.emu.KeyEmu("*My Program.exe_a#");
+  rig.start("*My Program.exe_a#");
   rig.tick();
   EXPECT_EQ(rig.launcher.tokens.back(), "My Program.exe");
-  rig.emu.KeyEmu("*#");
+  rig.start("*#");
   rig.tick();
   EXPECT_EQ(rig.launcher.tokens.back(), "");
   EXPECT_EQ(rig.buf(), "#");
 }
 
-TEST(GetKey, LiteralsTypeEveryCharacterWithoutShiftOrCaseFolding) {
+TEST(Literals, LiteralsTypeEveryCharacterWithoutShiftOrCaseFolding) {
   Rig rig;
-  rig.emu.KeyEmu("\"a#b\"#");
+  rig.start("\"a#b\"#");
   rig.tick();
-  EXPECT_EQ(rig.keyboard.events, (std::vector<KeyEvent>{Down(65), Up(65), Down('3'), Up('3'), Down(66), Up(66)}));
+  EXPECT_EQ(rig.keyboard.events,
+            (std::vector<KeyEvent>{Down(65), Up(65), Down('3'), Up('3'), Down(66), Up(66)}));
   EXPECT_EQ(rig.buf(), "#");
 
   Rig upper;
-  upper.emu.KeyEmu("\"Ab!\"_x#");
+  upper.start("\"Ab!\"_x#");
   upper.tick();
   EXPECT_EQ(upper.keyboard.events,
             (std::vector<KeyEvent>{Down(65), Up(65), Down(66), Up(66), Down('1'), Up('1')}));
@@ -173,9 +176,9 @@ TEST(GetKey, LiteralsTypeEveryCharacterWithoutShiftOrCaseFolding) {
   EXPECT_EQ(upper.kb().LastKey, 0);
 }
 
-TEST(GetKey, AnEmptyLiteralTypesNothing) {
+TEST(Literals, AnEmptyLiteralTypesNothing) {
   Rig rig;
-  rig.emu.KeyEmu("\"\"_a#");
+  rig.start("\"\"_a#");
   rig.tick();
   EXPECT_TRUE(rig.keyboard.events.empty());
   EXPECT_EQ(rig.buf(), "_a#");

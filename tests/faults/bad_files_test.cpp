@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "faults_support.h"
 #include "store/button_record.h"
 #include "store/layout_file.h"

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "../store/test_support.h"
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_ini_store.h"
 #include "store/layout_file.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/posix/xdg_autostart.h"
 
 namespace tapwell::platform {

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "../store/test_support.h"
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/fake/fakes.h"
 #include "store/shortcut.h"
 

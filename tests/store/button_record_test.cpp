@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 
 namespace tapwell::store {
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "engine/keynames.h"
 #include "store/button_record.h"
 #include "test_support.h"
@@ -131,7 +131,7 @@ bool IsKeyCommand(const std::string& caption) {
   if (token.find_first_of("><_!#*\"") != std::string::npos) return false;
   for (char& c : token) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (FindKeyName(token)) return true;
-  return token.size() == 1 && UsVkKeyScan(token[0]) != -1;
+  return token.size() == 1 && UsKeyForCharacter(token[0]).has_value();
 }
 
 TEST_P(ShippedLayout, EveryRecordIsAKeyThatDoesNotOverlapAnother) {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "test_support.h"
 
 namespace tapwell::store {

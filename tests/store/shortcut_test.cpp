@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "platform/fake/fake_ini_store.h"
 #include "platform/fake/fakes.h"
 

@@ -1,4 +1,5 @@
 #include "store/textfile.h"
+#include "core/atomic_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,7 +7,7 @@
 
 #include <filesystem>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 #include "test_support.h"
 
 namespace tapwell::store {

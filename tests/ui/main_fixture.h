@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/fake/fake_tray_icon.h"
 #include "platform/fake/fakes.h"
 #include "platform/posix/xdg_autostart.h"
@@ -33,10 +33,7 @@ class RecordingErrorReport : public ErrorReport {
 
 class MainFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    AppTitle = "Tapwell";
-    AppVersion = "Version 0.1.0.0";
-  }
+  void SetUp() override {}
 
   // The services as the program's entry makes them, with the fakes; the real
   // settings store, autostart folder and dialogs where the test sets none.
@@ -61,7 +58,7 @@ class MainFixture : public ::testing::Test {
                         .boxes = boxes,
                         .errors = errors,
                         .clock = clock,
-                        .makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<StepTimer> {
+                        .makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<platform::DeadlineTimer> {
                           auto timer = std::make_unique<platform::QtStepTimer>();
                           timer->setHandler(std::move(onTick));
                           return timer;

@@ -193,8 +193,8 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
   EXPECT_EQ(m.PopupMenu1->actions()[2]->text(), "exit");
   EXPECT_TRUE(m.PopupMenu1->AutoPopup);
   EXPECT_TRUE(m.Timer1->isActive());
-  EXPECT_FALSE(m.KeyEmuTimer->enabled());
-  EXPECT_EQ(m.KeyEmuTimer->interval(), 1);
+  EXPECT_FALSE(m.KeyEmuTimer->scheduled());
+  EXPECT_EQ(m.stepper().interval(), 1);
   EXPECT_EQ(m.IconTray1->LBtnPopupMenu(), m.PopupMenu1);
   EXPECT_EQ(m.IconTray1->RBtnPopupMenu(), nullptr);
   EXPECT_TRUE(m.IconTray1->ShowHint());
@@ -240,22 +240,22 @@ TEST_F(MainBehaviourTest, CreationSetsTheHintTheCaptionAndClearsRunning) {
   EXPECT_EQ(tray.calls[0].op, "show");
   EXPECT_EQ(tray.calls[0].tip, "");
   EXPECT_EQ(tray.calls[1].op, "update");
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   EXPECT_TRUE(errors.shown.empty());
 }
 
 TEST_F(MainBehaviourTest, TestHandsTheScriptBoxWithOneEndCommand) {
   Tmain& m = form();
   m.TestBtn->click();
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "#");
-  EXPECT_TRUE(m.keyEmulator().keyBuf().Running);
-  EXPECT_TRUE(m.KeyEmuTimer->enabled());
+  EXPECT_EQ(m.stepper().record().Buf.str(), "#");
+  EXPECT_TRUE(m.stepper().record().Running);
+  EXPECT_TRUE(m.KeyEmuTimer->scheduled());
   m.Edit1->setText(QStringLiteral("_a#"));
   m.TestBtn->click();
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_a##");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_a##");
   m.KeyEmuTimerTimer();
   m.KeyEmuTimerTimer();
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   EXPECT_EQ(keyboard.events, (std::vector<fake::KeyEvent>{Down(65), Up(65)}));
 }
 
@@ -263,13 +263,13 @@ TEST_F(MainBehaviourTest, Test2HandsTheSampleListText) {
   Tmain& m = form();
   m.ComboBox1->setCurrentIndex(0);
   m.TestBtn2->click();
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "Windowsの強制終了#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "Windowsの強制終了#");
   m.ComboBox1->setCurrentIndex(1);
   m.TestBtn2->click();
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), SampleRows()[1] + "#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), SampleRows()[1] + "#");
   m.ComboBox1->setEditText(QStringLiteral("_x"));
   m.TestBtn2->click();
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_x#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_x#");
   // A label row runs as a script: the command error names its first character.
   m.ComboBox1->setCurrentIndex(0);
   m.TestBtn2->click();
@@ -277,7 +277,7 @@ TEST_F(MainBehaviourTest, Test2HandsTheSampleListText) {
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].first, "Tapwell:エラー");
   EXPECT_EQ(boxes.shown[0].second, "コマンドエラー [W]");
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "#");
 }
 
 TEST_F(MainBehaviourTest, StopPausesAndPlayResumesWithAltTab) {
@@ -287,11 +287,11 @@ TEST_F(MainBehaviourTest, StopPausesAndPlayResumesWithAltTab) {
   m.KeyEmuTimerTimer();
   m.StopBtn->click();
   EXPECT_EQ(m.StopBtn->text(), "Play");
-  EXPECT_FALSE(m.KeyEmuTimer->enabled());
+  EXPECT_FALSE(m.KeyEmuTimer->scheduled());
   m.StopBtn->click();
   EXPECT_EQ(m.StopBtn->text(), "Stop");
-  EXPECT_TRUE(m.KeyEmuTimer->enabled());
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), ">Alt_Tab<Alt_b#");
+  EXPECT_TRUE(m.KeyEmuTimer->scheduled());
+  EXPECT_EQ(m.stepper().record().Buf.str(), ">Alt_Tab<Alt_b#");
   for (int i = 0; i < 5; ++i) m.KeyEmuTimerTimer();
   EXPECT_EQ(keyboard.events, (std::vector<fake::KeyEvent>{Down(65), Up(65), Down(18), Down(9), Up(9), Up(18),
                                                           Down(66), Up(66)}));
@@ -304,7 +304,7 @@ TEST_F(MainBehaviourTest, TheStepperRunsOnItsTimer) {
   Tmain& m = form();
   m.Edit1->setText(QStringLiteral("_a\"bc\""));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.keyEmulator().keyBuf().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
   EXPECT_EQ(keyboard.events,
             (std::vector<fake::KeyEvent>{Down(65), Up(65), Down(66), Up(66), Down(67), Up(67)}));
 }
@@ -318,13 +318,13 @@ TEST_F(MainBehaviourTest, AFailingHandlerIsReportedAndTheProgramGoesOn) {
   EXPECT_EQ(errors.shown[0].second, "'x' は整数ではありません.");
   // Work before the failure stays done; the stepper is halted on the wait.
   EXPECT_EQ(keyboard.events, (std::vector<fake::KeyEvent>{Down(65), Up(65)}));
-  EXPECT_TRUE(m.keyEmulator().keyBuf().Running);
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str().rfind("!x", 0), 0u);
-  EXPECT_FALSE(m.KeyEmuTimer->enabled());
+  EXPECT_TRUE(m.stepper().record().Running);
+  EXPECT_EQ(m.stepper().record().Buf.str().rfind("!x", 0), 0u);
+  EXPECT_FALSE(m.KeyEmuTimer->scheduled());
   // The window still works.
   m.Edit1->setText(QStringLiteral("_c"));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.keyEmulator().keyBuf().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
   EXPECT_EQ(keyboard.events.back(), Up(67));
 }
 
@@ -347,12 +347,12 @@ TEST_F(MainBehaviourTest, HideAndShowKeepTheScriptGoing) {
   m.KeyEmuTimerTimer();
   m.HideBtn->click();
   EXPECT_FALSE(m.isVisible());
-  EXPECT_TRUE(m.KeyEmuTimer->enabled());
+  EXPECT_TRUE(m.KeyEmuTimer->scheduled());
   EXPECT_TRUE(m.Timer1->isActive());
   EXPECT_TRUE(m.IconTray1->Registered());
   m.show1->trigger();
   EXPECT_TRUE(m.isVisible());
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_b#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_b#");
   m.Hide1->trigger();
   EXPECT_FALSE(m.isVisible());
   m.show1->trigger();
@@ -466,7 +466,7 @@ TEST_F(MainBehaviourTest, EndReleasesTheKeysAScriptHolds) {
   keyboard.events.clear();
   m.Exit1->trigger();
   EXPECT_EQ(keyboard.events, (std::vector<fake::KeyEvent>{Up(17), Up(16)}));
-  EXPECT_FALSE(m.KeyEmuTimer->enabled());
+  EXPECT_FALSE(m.KeyEmuTimer->scheduled());
   EXPECT_EQ(quits, 1);
 }
 
@@ -490,18 +490,18 @@ TEST_F(ReservationTest, FiresAtTheReservedSecondAndShowsTheClock) {
   Tmain& m = reserve(9, 5, 7);
   tickAt(9, 5, 6);
   EXPECT_EQ(m.Label2->text(), "9:05:06");
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   tickAt(9, 5, 7);
   EXPECT_EQ(m.Label2->text(), "9:05:07");
-  EXPECT_TRUE(m.keyEmulator().keyBuf().Running);
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_a#");
+  EXPECT_TRUE(m.stepper().record().Running);
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_a#");
 }
 
 TEST_F(ReservationTest, DriftThatSkipsTheReservedSecondStillFires) {
   Tmain& m = reserve(9, 5, 7);
   tickAt(9, 5, 6, 998);
   tickAt(9, 5, 8, 2);
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_a#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_a#");
   EXPECT_EQ(m.Label2->text(), "9:05:08");
 }
 
@@ -509,18 +509,18 @@ TEST_F(ReservationTest, AGapOfSixSecondsDropsTheOldestSecond) {
   Tmain& m = reserve(9, 5, 7);
   tickAt(9, 5, 6);
   tickAt(9, 5, 13);  // 9:05:07 is six seconds old
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   m.Second->setCurrentIndex(8);
   tickAt(9, 5, 3, 5, 8);
   tickAt(9, 5, 12, 5, 8);  // 9:05:08 is within the last five seconds
-  EXPECT_TRUE(m.keyEmulator().keyBuf().Running);
+  EXPECT_TRUE(m.stepper().record().Running);
 }
 
 TEST_F(ReservationTest, AListWithoutASelectionNeverFires) {
   Tmain& m = reserve(9, 5, 7);
   m.Second->setCurrentIndex(-1);
   for (int s = 0; s < 60; ++s) tickAt(9, 5, s);
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   EXPECT_EQ(m.reservedTime().second, std::nullopt);
 }
 
@@ -528,19 +528,19 @@ TEST_F(ReservationTest, FiresAgainTheNextDayButOnlyOncePerDateAndTime) {
   Tmain& m = reserve(0, 0, 0);
   tickAt(23, 59, 59, 5, 7);
   tickAt(0, 0, 0, 5, 8);
-  ASSERT_TRUE(m.keyEmulator().keyBuf().Running);
+  ASSERT_TRUE(m.stepper().record().Running);
   m.KeyEmuTimerTimer();
   m.KeyEmuTimerTimer();
-  ASSERT_FALSE(m.keyEmulator().keyBuf().Running);
+  ASSERT_FALSE(m.stepper().record().Running);
   // The clock set back over the reserved second: not again.
   tickAt(23, 59, 58, 5, 7);
   tickAt(0, 0, 0, 5, 8);
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   // The next day it fires again, with the text the box holds then.
   m.Edit1->setText(QStringLiteral("_b"));
   tickAt(23, 59, 59, 500, 8);
   tickAt(0, 0, 0, 5, 9);
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_b#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_b#");
 }
 
 TEST_F(ReservationTest, FiringReplacesARunningScript) {
@@ -550,7 +550,7 @@ TEST_F(ReservationTest, FiringReplacesARunningScript) {
   m.KeyEmuTimerTimer();
   m.Edit1->setText(QStringLiteral("_r"));
   tickAt(9, 5, 7);
-  EXPECT_EQ(m.keyEmulator().keyBuf().Buf.str(), "_r#");
+  EXPECT_EQ(m.stepper().record().Buf.str(), "_r#");
 }
 
 class NoTrayTest : public MainFixture {};
@@ -565,7 +565,7 @@ TEST_F(NoTrayTest, RefusedAddIsReportedOnceAndCreationCompletes) {
   EXPECT_EQ(errors.shown[0].first, "Tapwell");
   EXPECT_EQ(errors.shown[0].second, "Registration Error.");
   EXPECT_EQ(m.windowTitle(), "Tapwell");
-  EXPECT_FALSE(m.keyEmulator().keyBuf().Running);
+  EXPECT_FALSE(m.stepper().record().Running);
   EXPECT_FALSE(m.IconTray1->Registered());
   EXPECT_EQ(m.IconTray1->Hint(), "Tapwell");
 }

@@ -8,7 +8,7 @@
 #include <QMenuBar>
 #include <QPointer>
 
-#include "engine/product.h"
+#include "core/product.h"
 #include "handler_fixture.h"
 
 namespace tapwell::ui::testing {

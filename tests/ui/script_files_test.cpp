@@ -6,7 +6,7 @@
 
 #include <QSettings>
 
-#include "engine/product.h"
+#include "core/product.h"
 #include "handler_fixture.h"
 #include "platform/qt/qt_ini_store.h"
 
@@ -146,7 +146,7 @@ TEST_F(ScriptFilesUi, FileErrorsAreReportedWithPathAndReasonAndLoseNothing) {
   dialogs.answers = {missing.string(), unwritable.string()};
   m.LoadBtn->click();
   ASSERT_EQ(errors.shown.size(), 1u);
-  EXPECT_EQ(errors.shown[0].first, AppTitle);
+  EXPECT_EQ(errors.shown[0].first, "Tapwell");
   EXPECT_NE(errors.shown[0].second.find(missing.string()), std::string::npos) << errors.shown[0].second;
   EXPECT_EQ(m.Edit1->text(), "keep");
 

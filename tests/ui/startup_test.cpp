@@ -9,7 +9,8 @@
 
 #include "app/gui/application.h"
 #include "app/snapshot.h"
-#include "engine/product.h"
+#include "app/version.h"
+#include "core/product.h"
 #include "main_fixture.h"
 #include "platform/fake/fake_ini_store.h"
 #include "store/shortcut.h"
@@ -33,8 +34,6 @@ class StartupTest : public ui::testing::MainFixture {
  protected:
   void SetUp() override {
     MainFixture::SetUp();
-    AppTitle.clear();
-    AppVersion.clear();
     savedRelease_ = ReleaseMode;
   }
   void TearDown() override { ReleaseMode = savedRelease_; }
@@ -64,14 +63,17 @@ TEST_F(StartupTest, WindowsAreCreatedInOrderAndOnlyTheSplashIsShown) {
   }
 }
 
-TEST_F(StartupTest, SplashFillsTheProductStringsBeforeTheMainWindowReadsThem) {
+TEST_F(StartupTest, SplashAndMainWindowShowTheProductStrings) {
   ApplicationWindows& w = windows();
-  EXPECT_EQ(AppTitle, "Tapwell");
-  EXPECT_EQ(AppVersion.rfind("Version ", 0), 0u);
-  EXPECT_EQ(AppVersion, w.startup->VersionLabel->text().toStdString());
-  EXPECT_EQ(AppSince, "since 1999/11/23");
-  EXPECT_FALSE(AppCopyright.empty());
-  EXPECT_EQ(w.main->windowTitle().toStdString(), AppTitle);
+  const ProductStrings& product = Product();
+  EXPECT_EQ(product.title, "Tapwell");
+  EXPECT_EQ(product.version, VersionString(TAPWELL_VERSION_MAJOR, TAPWELL_VERSION_MINOR,
+                                           TAPWELL_VERSION_PATCH, TAPWELL_VERSION_TWEAK));
+  EXPECT_EQ(w.startup->TitleLabel->text().toStdString(), product.title);
+  EXPECT_EQ(w.startup->VersionLabel->text().toStdString(), product.version);
+  EXPECT_EQ(w.startup->SinceLabel->text().toStdString(), "since 1999/11/23");
+  EXPECT_FALSE(w.startup->CopyRightLabel->text().isEmpty());
+  EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
   EXPECT_EQ(tray.tip, "Tapwell");
 }
 
@@ -147,9 +149,9 @@ TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
   w.startup->Timer1Timer();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].first, "自動バージョン管理");
-  EXPECT_EQ(boxes.shown[0].second, AppVersion + "を記録しました");
+  EXPECT_EQ(boxes.shown[0].second, Product().version + "を記録しました");
   EXPECT_EQ(order, std::vector<std::string>{"box"});  // the snapshot comes before both windows
-  EXPECT_TRUE(fs::exists(dir.path() / AppVersion / "tapwell"));
+  EXPECT_TRUE(fs::exists(dir.path() / Product().version / "tapwell"));
   EXPECT_TRUE(w.Log->isVisible());
   EXPECT_TRUE(w.main->isVisible());
   EXPECT_FALSE(w.startup->isVisible());

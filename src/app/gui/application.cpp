@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "app/snapshot.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/qt/window_state.h"
 #include "store/layout_file.h"
 
@@ -42,7 +42,7 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
   Handover handover;
   handover.versionSnapshot = [this] {
     main->guard().run(
-        [this] { VersionSnapshot(services_.main.programFolder, AppVersion, services_.main.boxes); });
+        [this] { VersionSnapshot(services_.main.programFolder, Product().version, services_.main.boxes); });
   };
   handover.showLog = [this] { Log->show(); };
   handover.setMainBorderSingle = [this] { main->setBorderSingle(); };

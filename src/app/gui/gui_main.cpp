@@ -18,7 +18,7 @@
 #include "app/gui/instance_channel.h"
 #include "app/gui/stop_key_control.h"
 #include "app/signal_watcher.h"
-#include "engine/product.h"
+#include "core/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
 #include "platform/posix/xdg_autostart.h"
@@ -184,7 +184,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
-  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<StepTimer> {
+  auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<platform::DeadlineTimer> {
     auto timer = std::make_unique<platform::QtStepTimer>();
     timer->setHandler(std::move(onTick));
     return timer;
@@ -224,7 +224,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   // A signal ends the program as Exit does: held keys go up first.
   SignalWatcher signalWatcher([&](int signo) {
-    windows.main->keyEmulator().ReleaseHeldKeys();
+    windows.main->releaseHeldKeys();
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
@@ -253,7 +253,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   live = nullptr;
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
-  windows.main->keyEmulator().ReleaseHeldKeys();
+  windows.main->releaseHeldKeys();
   keyboard.shutdown();
   return code;
 }

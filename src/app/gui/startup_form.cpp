@@ -5,7 +5,7 @@
 #include <QScreen>
 
 #include "app/version.h"
-#include "engine/product.h"
+#include "core/product.h"
 
 namespace tapwell::app {
 
@@ -36,12 +36,13 @@ Tstartup::Tstartup(QSize screen) : screen_(screen) {
   setBorderless(true);
   setOuterGeometry(234, 273, kWidth, kHeight);
 
-  TitleLabel = MakeLabel(this, "TitleLabel", QStringLiteral("Tapwell"), 48, 8, 284, 48);
+  const ProductStrings& product = Product();
+  TitleLabel = MakeLabel(this, "TitleLabel", QString::fromStdString(product.title), 48, 8, 284, 48);
   TitleLabel->setFont(ui::FormFont(48));
   VersionLabel = MakeLabel(this, "VersionLabel", QStringLiteral("version 0.00"), 144, 56, 61, 12);
-  CopyRightLabel = MakeLabel(this, "CopyRightLabel", QStringLiteral("Copyright (C) the Tapwell developers"),
-                             128, 72, 106, 12);
-  SinceLabel = MakeLabel(this, "SinceLabel", QStringLiteral("since 1999/11/23"), 136, 88, 91, 12);
+  CopyRightLabel =
+      MakeLabel(this, "CopyRightLabel", QString::fromStdString(product.copyright), 128, 72, 106, 12);
+  SinceLabel = MakeLabel(this, "SinceLabel", QString::fromStdString(product.since), 136, 88, 91, 12);
   StopKeyLabel = MakeLabel(this, "StopKeyLabel", QStringLiteral("Pause: stop"), 0, 88, 0, 12);
   StopKeyLabel->adjustSize();
   StopKeyLabel->move(kWidth - 8 - StopKeyLabel->width(), StopKeyLabel->y());
@@ -64,14 +65,8 @@ Tstartup::Tstartup(QSize screen) : screen_(screen) {
 
 void Tstartup::FormCreate() {
   ReleaseMode = ReleaseCheck->isChecked();
-  VersionLabel->setText(QString::fromStdString(VersionString(TAPWELL_VERSION_MAJOR, TAPWELL_VERSION_MINOR,
-                                                             TAPWELL_VERSION_PATCH, TAPWELL_VERSION_TWEAK)));
+  VersionLabel->setText(QString::fromStdString(Product().version));
   for (QLabel* label : {TitleLabel, VersionLabel, CopyRightLabel, SinceLabel}) label->adjustSize();
-
-  AppTitle = TitleLabel->text().toStdString();
-  AppVersion = VersionLabel->text().toStdString();
-  AppSince = SinceLabel->text().toStdString();
-  AppCopyright = CopyRightLabel->text().toStdString();
 
   QSize screen = screen_;
   if (!screen.isValid()) {

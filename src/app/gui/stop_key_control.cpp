@@ -1,6 +1,6 @@
 #include "app/gui/stop_key_control.h"
 
-#include "engine/product.h"
+#include "core/product.h"
 
 namespace tapwell::app {
 
@@ -28,12 +28,12 @@ void StopKeyControl::runningChanged(bool running) {
       return;
     }
     key_.disarm();
-    setHint(AppTitle);
+    setHint(Product().title);
     return;
   }
   std::string why;
   if (key_.arm(why)) {
-    setHint(AppTitle + kStopKeyHint);
+    setHint(Product().title + kStopKeyHint);
   } else if (!refused_) {
     refused_ = true;
     const std::string text = why + "; scripts run without a stop key";

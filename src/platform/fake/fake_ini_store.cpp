@@ -1,6 +1,6 @@
 #include "platform/fake/fake_ini_store.h"
 
-#include "engine/errors.h"
+#include "core/errors.h"
 
 namespace tapwell::fake {
 

@@ -4,10 +4,14 @@
 
 namespace tapwell::fake {
 
-void RecordingKeyboard::keybd_event(std::uint8_t vk, platform::KeyDirection direction) {
-  events.push_back({vk, direction == platform::KeyDirection::Down});
+std::optional<platform::CharacterKey> RecordingKeyboard::keyForCharacter(char c) {
+  return UsKeyForCharacter(c);
 }
 
-std::int16_t RecordingKeyboard::VkKeyScanA(char c) { return layout ? layout(c) : UsVkKeyScan(c); }
+void RecordingTrace::trace(StepTime at, std::string_view line) {
+  lines.push_back(
+      std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count()) +
+      " " + std::string(line));
+}
 
 }  // namespace tapwell::fake

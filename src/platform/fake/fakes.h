@@ -1,15 +1,18 @@
-// Recording fakes behind the platform interfaces and the stepper's seams.
+// Recording fakes behind the platform interfaces.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "engine/stepper.h"
 #include "platform/keyboard.h"
 #include "platform/launcher.h"
+#include "platform/message_boxes.h"
 
 namespace tapwell::fake {
 
@@ -19,19 +22,23 @@ struct KeyEvent {
   bool operator==(const KeyEvent&) const = default;
 };
 
-inline KeyEvent Down(std::uint8_t vk) { return {vk, true}; }
-inline KeyEvent Up(std::uint8_t vk) { return {vk, false}; }
+inline KeyEvent Down(std::uint8_t vk) {
+  return {vk, true};
+}
+inline KeyEvent Up(std::uint8_t vk) {
+  return {vk, false};
+}
 
-// Records key events; the layout is the built-in US one unless replaced.
+// Records key events; the layout is the built-in US one.
 class RecordingKeyboard : public platform::Keyboard {
  public:
-  void keybd_event(std::uint8_t vk, platform::KeyDirection direction) override;
-  std::int16_t VkKeyScanA(char c) override;
+  void press(platform::KeyCode key) override { events.push_back({key, true}); }
+  void release(platform::KeyCode key) override { events.push_back({key, false}); }
+  std::optional<platform::CharacterKey> keyForCharacter(char c) override;
   void flush() override { ++flushes; }
   void scriptEnded() override { ++scriptEnds; }
 
   std::vector<KeyEvent> events;
-  std::function<std::int16_t(char)> layout;
   int flushes = 0;
   int scriptEnds = 0;
 };
@@ -40,13 +47,6 @@ class RecordingLauncher : public platform::Launcher {
  public:
   void start(const std::string& token) override { tokens.push_back(token); }
   std::vector<std::string> tokens;
-};
-
-class FakeCaption : public PauseCaption {
- public:
-  std::string caption() const override { return text; }
-  void setCaption(const std::string& caption) override { text = caption; }
-  std::string text = "Stop";
 };
 
 // Records the boxes shown; onShow runs while the box is "open".
@@ -58,6 +58,13 @@ class RecordingMessageBoxes : public MessageBoxes {
   }
   std::vector<std::pair<std::string, std::string>> shown;
   std::function<void()> onShow;
+};
+
+// Keeps the trace lines of a stepper, each after its milliseconds since 0.
+class RecordingTrace : public TraceSink {
+ public:
+  void trace(StepTime at, std::string_view line) override;
+  std::vector<std::string> lines;
 };
 
 }  // namespace tapwell::fake

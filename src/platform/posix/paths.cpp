@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/product.h"
+#include "core/product.h"
 
 namespace tapwell::platform {
 

@@ -8,8 +8,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "engine/errors.h"
-#include "store/textfile.h"
+#include "core/atomic_file.h"
+#include "core/errors.h"
+#include "core/atomic_file.h"
 
 namespace tapwell::platform {
 
@@ -88,7 +89,7 @@ void XdgAutostart::setEnabled(bool on) {
   if (on) {
     fs::create_directories(folder_, ec);
     if (ec) throw EInOutError("フォルダを作成できません: " + folder_ + " (" + ec.message() + ")");
-    store::WriteFileAtomic(entryPath(), entryText());
+    WriteFileAtomic(entryPath(), entryText());
   } else {
     if (!fs::remove(entryPath(), ec) && ec) {
       throw EInOutError("ファイルを削除できません: " + entryPath() + " (" + ec.message() + ")");

@@ -17,7 +17,7 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/errors.h"
+#include "core/errors.h"
 
 namespace tapwell::platform {
 

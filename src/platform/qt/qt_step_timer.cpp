@@ -2,53 +2,53 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace tapwell::platform {
 
 namespace {
 
 // Below this the deferral of poll() is under 0.1 ms: armed as it is.
-constexpr int kSplitFrom = 100;
+constexpr std::int64_t kSplitFrom = 100;
 
 }  // namespace
 
 QtStepTimer::QtStepTimer(QObject* parent) : QObject(parent) {
   timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setSingleShot(true);
   // The kernel's default slack of 50 us on every wake-up is 5 % of a 1 ms step.
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-  timer_.setInterval(interval_);
   connect(&timer_, &QTimer::timeout, this, [this] { onTimeout(); });
 }
 
-void QtStepTimer::setEnabled(bool on) {
-  if (on) {
-    if (!timer_.isActive()) arm(interval_);
+void QtStepTimer::callAt(std::optional<Clock::time_point> deadline) {
+  deadline_ = deadline;
+  if (deadline_) {
+    arm();
   } else {
     timer_.stop();
   }
 }
 
-void QtStepTimer::setInterval(int ms) {
-  interval_ = ms;
-  if (timer_.isActive()) arm(interval_);
-}
-
-void QtStepTimer::arm(int ms) {
-  deadline_ = Clock::now() + std::chrono::milliseconds(ms);
+void QtStepTimer::arm() {
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(*deadline_ - Clock::now()).count();
+  // Whole milliseconds, rounded down: the last fraction of one is spent on the
+  // next rounds of the event loop, so that the handler never runs early and
+  // rarely more than a fraction of a millisecond late.
+  std::int64_t ms = left > 0 ? left / 1000000 : 0;
   // Short by twice the largest deferral: the rest is armed again in onTimeout.
-  timer_.start(ms >= kSplitFrom ? ms - ms / 500 - 1 : ms);
+  if (ms >= kSplitFrom) ms -= ms / 500 + 1;
+  timer_.start(static_cast<int>(std::min<std::int64_t>(ms, INT32_MAX)));
 }
 
 void QtStepTimer::onTimeout() {
-  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline_ - Clock::now()).count();
-  if (left > 0) {
-    // Woken before the deadline: the whole milliseconds left, then the last
-    // fraction of one on the next rounds of the event loop; never early.
-    timer_.start(static_cast<int>(left / 1000000));
+  if (!deadline_) return;
+  if (Clock::now() < *deadline_) {
+    arm();
     return;
   }
-  // The next interval counts from this tick, as a repeating timer's would.
-  deadline_ = Clock::now() + std::chrono::milliseconds(interval_);
-  timer_.setInterval(interval_ >= kSplitFrom ? interval_ - interval_ / 500 - 1 : interval_);
+  deadline_.reset();
   if (handler_) handler_();
 }
 

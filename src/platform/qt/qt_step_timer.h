@@ -1,43 +1,40 @@
-// The stepper's timer on Qt's event loop.
+// The stepper's timer on Qt's event loop: "call me at this steady-clock time".
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 
-#include "engine/stepper.h"
+#include "platform/deadline_timer.h"
 
 namespace tapwell::platform {
 
-// A precise QTimer with the stepper's timer semantics: switching on a timer that
-// is already on changes nothing (QTimer::start() would restart it), and an
-// interval set while it is on restarts the interval.
+// Calls its handler once, at a deadline on the steady clock, never before it.
 //
 // The event loop sleeps in poll(), whose timeout the kernel may defer by 0.1 % of
-// its length (10 ms for a 10 s wait). A long interval is therefore armed a little
-// short and finished with a short timer that ends at the deadline.
-class QtStepTimer : public QObject, public StepTimer {
+// its length (10 ms for a 10 s wait), and a millisecond timer may wake up to a
+// millisecond early or late. A wait is therefore armed a little short, and the
+// rest is finished with short timers that end at the deadline.
+class QtStepTimer : public QObject, public DeadlineTimer {
   Q_OBJECT
  public:
   explicit QtStepTimer(QObject* parent = nullptr);
 
-  void setEnabled(bool on) override;
-  bool enabled() const override { return timer_.isActive(); }
-  void setInterval(int ms) override;
-  int interval() const override { return interval_; }
+  // Calls the handler at deadline, or at once when it has passed; replaces any
+  // earlier deadline. Nothing cancels.
+  void callAt(std::optional<Clock::time_point> deadline) override;
+  std::optional<Clock::time_point> deadline() const override { return deadline_; }
 
-  // Called on every tick.
-  void setHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+  void setHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  void arm(int ms);
+  void arm();
   void onTimeout();
 
   QTimer timer_;
-  Clock::time_point deadline_;
-  int interval_ = 1;
+  std::optional<Clock::time_point> deadline_;
   std::function<void()> handler_;
 };
 

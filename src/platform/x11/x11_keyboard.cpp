@@ -279,10 +279,9 @@ void X11Keyboard::startOfStep() {
   if (queue_.empty() && XEventsQueued(display_, QueuedAfterReading) > 0) processEvents();
 }
 
-void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
+void X11Keyboard::sendKey(KeyCode vk, bool down) {
   if (display_ == nullptr) return;
   startOfStep();
-  const bool down = direction == KeyDirection::Down;
   const KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
     case KeyTarget::Kind::Nothing:
@@ -309,9 +308,12 @@ void X11Keyboard::keybd_event(std::uint8_t vk, KeyDirection direction) {
   }
 }
 
-std::int16_t X11Keyboard::VkKeyScanA(char c) {
+std::optional<CharacterKey> X11Keyboard::keyForCharacter(char c) {
   if (display_ != nullptr) startOfStep();
-  return model_.vkKeyScan(c);
+  const std::int16_t scan = model_.vkKeyScan(c);
+  if (scan == -1) return std::nullopt;
+  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
+                      (scan & 0x400) != 0};
 }
 
 void X11Keyboard::flush() {

@@ -36,8 +36,9 @@ class X11Keyboard final : public Keyboard {
   X11Keyboard(const X11Keyboard&) = delete;
   X11Keyboard& operator=(const X11Keyboard&) = delete;
 
-  void keybd_event(std::uint8_t vk, KeyDirection direction) override;
-  std::int16_t VkKeyScanA(char c) override;
+  void press(KeyCode key) override { sendKey(key, true); }
+  void release(KeyCode key) override { sendKey(key, false); }
+  std::optional<CharacterKey> keyForCharacter(char c) override;
   void flush() override;
   void scriptEnded() override;
 
@@ -74,6 +75,8 @@ class X11Keyboard final : public Keyboard {
   void reload();
   void processEvents();
   void startOfStep();
+  // One key event for the key code, to the window that has the focus.
+  void sendKey(KeyCode key, bool down);
   Spare* spareFor(std::uint32_t keysym, bool acquire);
   void mapSpare(Spare& spare, std::uint32_t keysym);
   void dropIdleSpares();

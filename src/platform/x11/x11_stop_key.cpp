@@ -117,8 +117,6 @@ void X11StopKey::ungrab() {
   } else {
     for (int i = 0; i < lockCount_; ++i) XUngrabKey(display_, keycode_, lockModifiers_[i], root_);
   }
-  // A press in progress keeps the keyboard until its release; it goes now.
-  XUngrabKeyboard(display_, CurrentTime);
   XSync(display_, False);
 }
 
@@ -141,7 +139,13 @@ void X11StopKey::readEvents() {
       XRefreshKeyboardMapping(&event.xmapping);
     }
   }
-  if (pressed && onPress_) onPress_();
+  if (!pressed) return;
+  // The press holds the keyboard for this connection until the key goes up. It
+  // is let go first, so that the keys the ended script releases reach the
+  // window that saw them go down.
+  XUngrabKeyboard(display_, CurrentTime);
+  XSync(display_, False);
+  if (onPress_) onPress_();
 }
 
 }  // namespace tapwell::platform::x11

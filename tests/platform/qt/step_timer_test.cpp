@@ -1,17 +1,20 @@
-// The stepper's timer on the real event loop: a long interval is armed in parts,
-// but the handler runs once, at the end of the whole interval.
+// The stepper's timer on the real event loop: the handler runs once per
+// deadline, never before it; a new deadline replaces the old one.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
+#include <QDeadlineTimer>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/qt/qt_step_timer.h"
 
 namespace {
 
 using tapwell::platform::QtStepTimer;
+using Clock = QtStepTimer::Clock;
+using namespace std::chrono_literals;
 
 class StepTimer : public ::testing::Test {
  protected:
@@ -23,77 +26,65 @@ class StepTimer : public ::testing::Test {
       app_ = std::make_unique<QCoreApplication>(argc, argv);
     }
   }
-  // Runs the event loop until quit() or the time is up.
-  static void RunFor(int ms) {
-    QTimer::singleShot(ms, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
+  // Runs the event loop until the condition holds, for at most ten seconds.
+  static bool RunUntil(const std::function<bool()>& condition) {
+    QDeadlineTimer bound(10000);
+    while (!condition() && !bound.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return condition();
   }
 
  private:
   std::unique_ptr<QCoreApplication> app_;
 };
 
-TEST_F(StepTimer, ALongIntervalTicksOnceAndNotBeforeItsEnd) {
+TEST_F(StepTimer, ALongWaitCallsOnceAndNotBeforeItsDeadline) {
   QtStepTimer timer;
-  QElapsedTimer clock;
-  std::vector<qint64> ticks;
-  timer.setHandler([&] {
-    ticks.push_back(clock.elapsed());
-    timer.setEnabled(false);
-  });
-  // Armed in parts: 997 ms, then the rest.
-  timer.setInterval(1000);
-  clock.start();
-  timer.setEnabled(true);
-  QTimer::singleShot(500, Qt::PreciseTimer, QCoreApplication::instance(),
-                     [&] { EXPECT_TRUE(timer.enabled()); });
-  // A few milliseconds before the end the timer is still on and has not ticked.
-  QTimer::singleShot(995, Qt::PreciseTimer, QCoreApplication::instance(), [&] {
-    if (ticks.empty()) {
-      EXPECT_TRUE(timer.enabled());
-    }
-  });
-  RunFor(2000);
-  ASSERT_EQ(ticks.size(), 1u);
-  EXPECT_GE(ticks[0], 1000);
-  EXPECT_EQ(timer.interval(), 1000);
+  std::vector<Clock::time_point> calls;
+  timer.setHandler([&] { calls.push_back(Clock::now()); });
+  // Long enough to be armed in parts.
+  const auto deadline = Clock::now() + 300ms;
+  timer.callAt(deadline);
+  EXPECT_TRUE(timer.scheduled());
+  ASSERT_TRUE(RunUntil([&] { return !calls.empty(); }));
+  EXPECT_GE(calls[0], deadline);
+  EXPECT_FALSE(timer.scheduled());
+  // A second call would need a second deadline: one more, short, comes alone.
+  timer.callAt(Clock::now() + 5ms);
+  ASSERT_TRUE(RunUntil([&] { return calls.size() >= 2; }));
+  EXPECT_EQ(calls.size(), 2u);
 }
 
-TEST_F(StepTimer, RepeatsEveryWholeIntervalWhileOn) {
-  QtStepTimer timer;
-  QElapsedTimer clock;
-  std::vector<qint64> ticks;
-  timer.setHandler([&] {
-    ticks.push_back(clock.nsecsElapsed());
-    if (ticks.size() == 3) timer.setEnabled(false);
-  });
-  timer.setInterval(500);
-  clock.start();
-  timer.setEnabled(true);
-  RunFor(3000);
-  ASSERT_EQ(ticks.size(), 3u);
-  for (std::size_t i = 0; i < ticks.size(); ++i)
-    EXPECT_GE(ticks[i], 500'000'000 * static_cast<qint64>(i + 1)) << i;
+TEST_F(StepTimer, ANewDeadlineReplacesTheOldAndCancelStopsIt) {
+  QtStepTimer replaced;
+  QtStepTimer cancelled;
+  QtStepTimer last;
+  int replacedCalls = 0;
+  int cancelledCalls = 0;
+  bool lastCalled = false;
+  replaced.setHandler([&] { ++replacedCalls; });
+  cancelled.setHandler([&] { ++cancelledCalls; });
+  last.setHandler([&] { lastCalled = true; });
+  const auto now = Clock::now();
+  replaced.callAt(now + 1h);
+  replaced.callAt(now + 5ms);
+  cancelled.callAt(now + 5ms);
+  cancelled.cancel();
+  EXPECT_FALSE(cancelled.scheduled());
+  // Due well after the others: once it has run, theirs have passed.
+  last.callAt(now + 100ms);
+  ASSERT_TRUE(RunUntil([&] { return lastCalled; }));
+  EXPECT_EQ(replacedCalls, 1);
+  EXPECT_EQ(cancelledCalls, 0);
 }
 
-TEST_F(StepTimer, ANewIntervalWhileOnRestartsFromNow) {
+TEST_F(StepTimer, APassedDeadlineCallsAtOnce) {
   QtStepTimer timer;
-  QElapsedTimer clock;
-  std::vector<qint64> ticks;
-  timer.setHandler([&] {
-    ticks.push_back(clock.elapsed());
-    timer.setEnabled(false);
-  });
-  timer.setInterval(150);
-  clock.start();
-  timer.setEnabled(true);
-  // Just before the first part would end, a new interval starts over.
-  QTimer::singleShot(120, Qt::PreciseTimer, QCoreApplication::instance(), [&] { timer.setInterval(250); });
-  // Switching on a timer that is on changes nothing.
-  QTimer::singleShot(200, Qt::PreciseTimer, QCoreApplication::instance(), [&] { timer.setEnabled(true); });
-  RunFor(1000);
-  ASSERT_EQ(ticks.size(), 1u);
-  EXPECT_GE(ticks[0], 120 + 250);
+  bool called = false;
+  timer.setHandler([&] { called = true; });
+  timer.callAt(Clock::now() - 1s);
+  EXPECT_FALSE(called);  // from the event loop, not from callAt
+  EXPECT_TRUE(RunUntil([&] { return called; }));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "engine/convert.h"
+#include "core/convert.h"
 
-#include "engine/errors.h"
+#include "core/errors.h"
 
 namespace tapwell {
 

@@ -1,16 +1,20 @@
-#include "engine/product.h"
+#include "core/product.h"
 
 namespace tapwell {
-
-std::string AppTitle;
-std::string AppVersion;
-std::string AppSince;
-std::string AppCopyright;
 
 std::string VersionString(std::uint16_t major, std::uint16_t minor, std::uint16_t release,
                           std::uint16_t build) {
   return "Version " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) +
          "." + std::to_string(build);
+}
+
+const ProductStrings& Product() {
+  static const ProductStrings strings = [] {
+    const std::uint16_t numbers[] = {TAPWELL_VERSION_NUMBERS};
+    return ProductStrings{"Tapwell", VersionString(numbers[0], numbers[1], numbers[2], numbers[3]),
+                          "since 1999/11/23", "Copyright (C) the Tapwell developers"};
+  }();
+  return strings;
 }
 
 std::string GetFilePassName(std::string_view path) {
@@ -21,6 +25,8 @@ std::string GetFilePassName(std::string_view path) {
   return {};
 }
 
-std::string GetFileName(std::string_view path) { return std::string(path.substr(GetFilePassName(path).size())); }
+std::string GetFileName(std::string_view path) {
+  return std::string(path.substr(GetFilePassName(path).size()));
+}
 
 }  // namespace tapwell

@@ -7,11 +7,16 @@
 
 namespace tapwell {
 
-// Filled once by the splash window while it is created; read-only afterwards.
-extern std::string AppTitle;
-extern std::string AppVersion;
-extern std::string AppSince;
-extern std::string AppCopyright;
+// The strings that name the product: window titles, the version box, the splash.
+struct ProductStrings {
+  std::string title;
+  std::string version;
+  std::string since;
+  std::string copyright;
+};
+
+// The product strings of this build, made once from its version number.
+const ProductStrings& Product();
 
 // "Version " and the four numbers joined by ".", without leading zeros.
 std::string VersionString(std::uint16_t major, std::uint16_t minor, std::uint16_t release,

@@ -1,4 +1,4 @@
-#include "engine/errors.h"
+#include "core/errors.h"
 
 namespace tapwell {
 
