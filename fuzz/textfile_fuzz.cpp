@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!IsValidUtf8(text)) std::abort();
   const auto lines = SplitLines(text);
   for (const auto& line : lines) {
-    if (line.find('\r') != std::string::npos) std::abort();
+    if (line.find_first_of("\r\n") != std::string::npos) std::abort();
   }
   const std::string first = FirstLine(bytes);
   if (!lines.empty() && first != lines.front()) std::abort();

@@ -14,6 +14,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # virtual display, keymap tools, tray host, opener, reference injector
   xvfb xauth x11-xserver-utils x11-xkb-utils x11-utils xdotool trayer xdg-utils
+  # a real window manager for the frame tests
+  openbox
+  # Wayland key injection (virtual keyboard and pointer), and its tests on a
+  # headless compositor with a native Qt window; wtype is the reference injector
+  libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype
   # packaging checks
   desktop-file-utils appstream dpkg-dev
   # screenshots

@@ -49,14 +49,11 @@ bool IsRemoteOption(const std::string& arg) {
   return arg == "--show" || arg == "--hide" || arg == "--quit" || arg == "--abort";
 }
 
-namespace {
-
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n" << "Try 'tapwell --help' for more information.\n";
+int UsageError(std::ostream& err, const std::string& problem) {
+  err << "tapwell: " << EscapeForTerminal(problem) << "\n"
+      << "Try 'tapwell --help' for more information.\n";
   return kExitUsage;
 }
-
-}  // namespace
 
 std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return std::nullopt;
@@ -70,7 +67,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
     return kExitOk;
   }
   if (mode == "--dry-run" || mode == "--dry-run-file") {
-    if (args.size() != 2) return Usage(err, mode + " needs exactly one argument");
+    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
     std::string script;
     if (mode == "--dry-run") {
       script = args[1];
@@ -78,7 +75,7 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
       try {
         script = store::ReadFirstLine(args[1]);
       } catch (const Exception& e) {
-        err << "tapwell: " << e.what() << "\n";
+        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
         return kExitUsage;
       }
     }

@@ -22,6 +22,9 @@ bool IsRemoteOption(const std::string& arg);
 // The usage text.
 std::string UsageText();
 
+// Reports a usage error with the hint to the usage text; the exit code for it.
+int UsageError(std::ostream& err, const std::string& problem);
+
 // Runs a headless command-line mode when the arguments ask for one and returns its
 // exit code; nothing when the user interface is to start.
 std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -31,9 +31,8 @@ int main(int argc, char** argv) {
   for (const std::string& a : args) {
     bool* flag = a == "--tray" ? &tray : a == "--new-instance" ? &newInstance : nullptr;
     if (flag == nullptr || *flag) {
-      std::cerr << "tapwell: " << (flag ? "option given twice" : "unknown option") << " '" << a
-                << "'\nTry 'tapwell --help' for more information.\n";
-      return tapwell::app::kExitUsage;
+      return tapwell::app::UsageError(
+          std::cerr, std::string(flag ? "option given twice" : "unknown option") + " '" + a + "'");
     }
     *flag = true;
   }

@@ -13,26 +13,16 @@
 #include <csignal>
 #include <memory>
 
+#include "app/backends.h"
 #include "app/signal_watcher.h"
 
 #include "engine/session.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
-#include "platform/x11/x11_keyboard.h"
 #include "platform/x11/x11_stop_key.h"
 #endif
 
 namespace tapwell::app {
-
-namespace {
-
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "tapwell: " << problem << "\n"
-      << "Try 'tapwell --help' for more information.\n";
-  return kExitUsage;
-}
-
-}  // namespace
 
 int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
   std::string mode;
@@ -41,24 +31,24 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--trace") {
-      if (trace) return Usage(err, "--trace given twice");
+      if (trace) return UsageError(err, "--trace given twice");
       trace = true;
     } else if (a == "--run" || a == "--run-file") {
-      if (!mode.empty()) return Usage(err, "only one of --run and --run-file may be given");
-      if (i + 1 >= args.size()) return Usage(err, a + " needs exactly one argument");
+      if (!mode.empty()) return UsageError(err, "only one of --run and --run-file may be given");
+      if (i + 1 >= args.size()) return UsageError(err, a + " needs exactly one argument");
       mode = a;
       operand = args[++i];
     } else {
-      return Usage(err, "unexpected argument '" + a + "'");
+      return UsageError(err, "unexpected argument '" + a + "'");
     }
   }
-  if (mode.empty()) return Usage(err, "--trace needs --run or --run-file");
+  if (mode.empty()) return UsageError(err, "--trace needs --run or --run-file");
   std::string script = operand;
   if (mode == "--run-file") {
     try {
       script = store::ReadFirstLine(operand);
     } catch (const Exception& e) {
-      err << "tapwell: " << e.what() << "\n";
+      err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
       return kExitUsage;
     }
   }
@@ -75,12 +65,13 @@ int RunScript(const std::string&, bool, std::ostream& err) {
 #else
 
 int RunScript(const std::string& script, bool trace, std::ostream& err) {
-  auto opened = platform::x11::X11Keyboard::Open();
-  if (!opened.keyboard) {
+  OpenedBackend opened = OpenKeyBackend(err);
+  if (!opened.backend) {
     err << "tapwell: " << opened.error << "\n";
-    return kExitNoDisplay;
+    return opened.exitCode;
   }
-  platform::x11::X11Keyboard& keyboard = *opened.keyboard;
+  KeyBackend& backend = *opened.backend;
+  platform::Keyboard& keyboard = backend.keyboard();
 
   int argc = 1;
   char name[] = "tapwell";
@@ -99,7 +90,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
       next = session.step(StepClock::now());
     } catch (const std::exception& e) {
       // Nothing crosses the event loop: any failure ends the run.
-      err << "tapwell: " << e.what() << '\n';
+      err << "tapwell: " << EscapeForTerminal(e.what()) << '\n';
       session.stepper().releaseHeldKeys(StepClock::now());
       app.exit(kExitScriptFailed);
       return;
@@ -121,8 +112,8 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   });
 
   // A display that goes away ends the run at once, even during a wait.
-  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
-  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+  QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
+  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
 
   // The Pause key ends the run as Ctrl+C does; it is taken from the other
   // programs only for the time of the run.
@@ -147,7 +138,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   if (stopKey) stopKey->disarm();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
   session.stepper().releaseHeldKeys(StepClock::now());
-  keyboard.shutdown();
+  backend.shutdown();
   err.flush();
   return code;
 }

@@ -45,7 +45,7 @@ std::string ReplacedFile(const std::string& path) {
 
 }  // namespace
 
-void WriteFileAtomic(const std::string& path, std::string_view content) {
+void WriteFileAtomic(const std::string& path, std::string_view content, std::optional<unsigned> forcedMode) {
   const std::string target = ReplacedFile(path);
 
   // An existing file that may not be written is refused, as opening it for
@@ -71,7 +71,9 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
 
   // Keep the permissions of the file being replaced; new files get the usual mode.
   mode_t mode;
-  if (exists) {
+  if (forcedMode) {
+    mode = static_cast<mode_t>(*forcedMode & 07777);
+  } else if (exists) {
     mode = old.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);

@@ -1,6 +1,7 @@
 // Safe writing of whole files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,9 @@ namespace tapwell {
 // as it was. The replaced file keeps its permissions (a new one gets 0666 less
 // the umask); a symbolic link stays a link and its target is replaced; an
 // existing file that may not be written, a folder, a device or a pipe is
-// refused. Raises EInOutError naming the file and the reason.
-void WriteFileAtomic(const std::string& path, std::string_view content);
+// refused. A mode, when given, is the written file's instead. Raises EInOutError
+// naming the file and the reason.
+void WriteFileAtomic(const std::string& path, std::string_view content,
+                     std::optional<unsigned> mode = std::nullopt);
 
 }  // namespace tapwell

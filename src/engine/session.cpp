@@ -28,12 +28,12 @@ std::optional<StepTime> ScriptSession::start(std::string_view script, StepTime n
 
 void ScriptSession::onCommandError(const std::string& text) {
   failed_ = true;
-  if (messages_) *messages_ << CommandErrorCaption() << ": " << text << std::endl;
+  if (messages_) *messages_ << CommandErrorCaption() << ": " << EscapeForTerminal(text) << std::endl;
 }
 
 void ScriptSession::onHalt(const std::string& message) {
   failed_ = true;
-  if (messages_) *messages_ << Product().title << ": " << DefaultReportText(message) << std::endl;
+  if (messages_) *messages_ << Product().title << ": " << EscapeForTerminal(DefaultReportText(message)) << std::endl;
 }
 
 namespace {

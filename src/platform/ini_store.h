@@ -19,8 +19,8 @@ class IniStore {
   virtual void open(const std::string& keyPath) = 0;
 
   // The string value name of section; defaultValue when the section or the value
-  // is missing. Raises ERegistryError naming the value when it is stored but is
-  // not one string, and when no key is open or the store cannot be read.
+  // is missing. Raises ERegistryError naming the value when no key is open, and
+  // when the store cannot be read.
   virtual std::string readString(const std::string& section, const std::string& name,
                                  const std::string& defaultValue) = 0;
 

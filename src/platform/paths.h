@@ -11,8 +11,9 @@ std::string ProgramFile();
 // The folder that data files are named by appending to, with its trailing "/": the
 // program's own folder when it runs from there (a build tree or a portable folder);
 // the user's data folder ($XDG_DATA_HOME/Tapwell/, created on demand) when the
-// program is installed under a prefix (<prefix>/bin/ beside <prefix>/share/tapwell),
-// and when the program's own folder may not be written.
+// program is installed under a prefix (<prefix>/bin/ beside <prefix>/share/tapwell).
+// The install layout alone decides: a portable folder that may not be written is
+// still the data folder, and saves there fail with their reason.
 std::string DataFolder();
 
 // The same decision for a given program file and environment, for tests.

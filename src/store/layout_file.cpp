@@ -68,7 +68,7 @@ std::string LayoutFilePath(const std::string& dataFolder, const std::string& nam
   return own;
 }
 
-std::string ShippedLayoutFolder(const std::string& programFile, const std::string& sourceDir) {
+std::string ShippedLayoutFolder(const std::string& programFile) {
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path folder = fs::path(programFile).parent_path();
@@ -76,9 +76,7 @@ std::string ShippedLayoutFolder(const std::string& programFile, const std::strin
     const fs::path installed = folder.parent_path() / "share" / "tapwell" / "layouts";
     if (fs::is_directory(installed, error)) return installed.string();
   }
-  const fs::path beside = folder / "layouts";
-  if (!folder.empty() && fs::is_directory(beside, error)) return beside.string();
-  return (fs::path(sourceDir) / "packaging" / "layouts").string();
+  return (folder / "layouts").string();
 }
 
 }  // namespace tapwell::store

@@ -13,9 +13,9 @@ namespace tapwell::store {
 
 inline constexpr const char* kPanelLayoutName = "key.txt";
 
-// The non-empty lines of a layout file, read with the text-file rules (CR or
-// CR LF ends a line, a lone LF stays inside it, 0x1A ends the text, UTF-8 with
-// the Shift-JIS fallback). Raises EInOutError naming the file and the reason.
+// The non-empty lines of a layout file, read with the text-file rules (CR LF, CR
+// or LF ends a line, 0x1A ends the text, UTF-8 with the Shift-JIS fallback). Raises EInOutError naming the
+// file and the reason.
 std::vector<std::string> ReadLayoutRecords(const std::string& path);
 
 // Reads a layout file and, for every non-empty line in order, calls make(line)
@@ -48,8 +48,8 @@ std::string LayoutFilePath(const std::string& dataFolder, const std::string& nam
 
 // The folder of the layouts shipped with the program: <prefix>/share/tapwell/
 // layouts when the program file lies in <prefix>/bin/ and that folder exists; a
-// folder "layouts" beside the program file when there is one (a portable
-// folder); else packaging/layouts of the source tree (a build tree run).
-std::string ShippedLayoutFolder(const std::string& programFile, const std::string& sourceDir);
+// folder "layouts" beside the program file otherwise (a portable folder, or a
+// build tree, where the build puts them there).
+std::string ShippedLayoutFolder(const std::string& programFile);
 
 }  // namespace tapwell::store

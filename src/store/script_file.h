@@ -10,8 +10,8 @@ namespace tapwell::store {
 // EInOutError naming the file and the reason.
 void SaveScriptFile(const std::string& path, const std::string& script);
 
-// The first line of the file: up to the first CR, byte 0x1A or the end of the
-// file; a lone LF stays in the text. Raises EInOutError naming the file and the
+// The first line of the file: up to the first CR, LF, byte 0x1A or the end of
+// the file. Raises EInOutError naming the file and the
 // reason (not found, access denied, a folder).
 std::string LoadScriptFile(const std::string& path);
 

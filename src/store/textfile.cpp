@@ -116,23 +116,24 @@ std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t cr = text.find('\r', start);
-    if (cr == std::string_view::npos) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
       lines.emplace_back(text.substr(start));
       break;
     }
-    lines.emplace_back(text.substr(start, cr - start));
-    start = cr + 1;
-    if (start < text.size() && text[start] == '\n') ++start;
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
   }
   return lines;
 }
 
 std::string FirstLine(std::string_view bytes) {
   // The encoding is that of the whole text; only the first line is converted.
-  // A CR never occurs inside a Shift-JIS character, so the line can be cut first.
+  // Neither CR nor LF occurs inside a Shift-JIS character, so the line can be cut
+  // first.
   bytes = TextPart(bytes);
-  const std::string_view line = bytes.substr(0, bytes.find('\r'));
+  const std::string_view line = bytes.substr(0, bytes.find_first_of("\r\n"));
   if (IsValidUtf8(bytes)) return std::string(line);
   return FromCp932(line);
 }

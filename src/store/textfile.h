@@ -14,9 +14,9 @@ std::string DecodeText(std::string_view bytes);
 // Whether bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
-// Splits text into lines: a line ends at CR, an LF right after that CR belongs to
-// the line end, a lone LF stays in the line; the end of the text ends the last
-// line. A text that ends with a line end has no further empty line.
+// Splits text into lines: a line ends at CR LF, CR or LF (files written on Windows,
+// old Macs or Linux); the end of the text ends the last line. A text that ends
+// with a line end has no further empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // The first line of the bytes, decoded on its own (so that what follows it does

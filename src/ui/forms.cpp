@@ -47,48 +47,78 @@ void TForm::setBorderless(bool borderless) {
   setWindowFlag(Qt::FramelessWindowHint, borderless);
 }
 
+void TForm::setWindowSystem(platform::WindowSystem* system) {
+  windowSystem_ = system;
+}
+
 void TForm::setOuterGeometry(int left, int top, int width, int height) {
   outer_ = QRect(left, top, width, height);
-  const QMargins frame = borderless_ ? QMargins() : kStandardFrame;
+  placeOuter_ = true;
   move(left, top);
-  resize(width - frame.left() - frame.right(), height - frame.top() - frame.bottom());
+  resize(insideOf(QSize(width, height), borderless_ ? QMargins() : kStandardFrame));
+  if (isVisible() && !borderless_) fitFrame();
 }
 
 void TForm::setOuterSize(int width, int height) {
-  const QRect frame = frameGeometry();
-  const QRect inside = geometry();
-  QMargins margins = borderless_ ? QMargins() : kStandardFrame;
-  if (frame != inside) {
-    margins = QMargins(inside.left() - frame.left(), inside.top() - frame.top(),
-                       frame.right() - inside.right(), frame.bottom() - inside.bottom());
-    outer_.reset();
+  if (const std::optional<QMargins> frame = isVisible() && !outer_ ? realFrame() : std::nullopt) {
+    resize(insideOf(QSize(width, height), *frame));
+    return;
   }
-  resize(width - margins.left() - margins.right(), height - margins.top() - margins.bottom());
-  if (frame == inside && !borderless_) {
-    // The frame is not known yet: corrected to the real one once it is.
-    outer_ = QRect(frame.topLeft(), QSize(width, height));
-    if (isVisible())
-      QTimer::singleShot(0, this, [this] { fitFrame(); });
+  resize(insideOf(QSize(width, height), borderless_ ? QMargins() : kStandardFrame));
+  if (borderless_) return;
+  // The frame is not known yet: corrected to the real one once it is, at the
+  // place a pending geometry gives, else where the window is.
+  if (!outer_) {
+    outer_ = QRect(frameGeometry().topLeft(), QSize(width, height));
+    placeOuter_ = false;
+  } else {
+    outer_->setSize(QSize(width, height));
   }
+  if (isVisible()) fitFrame();
 }
 
 void TForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (outer_ && !borderless_)
-    QTimer::singleShot(0, this, [this] { fitFrame(); });
+  if (!outer_ || borderless_) return;
+  if (windowSystem_) windowSystem_->requestFrameExtents(winId());
+  fitTries_ = 80;
+  QTimer::singleShot(0, this, [this] { fitFrame(); });
+}
+
+QSize TForm::insideOf(QSize outer, const QMargins& frame) const {
+  return outer.shrunkBy(frame).expandedTo(minimumInside_);
+}
+
+std::optional<QMargins> TForm::realFrame() {
+  if (borderless_) return QMargins();
+  if (windowSystem_) {
+    const std::optional<platform::FrameExtents> e = windowSystem_->frameExtents(winId());
+    if (!e) return std::nullopt;
+    return QMargins(e->left, e->top, e->right, e->bottom);
+  }
+  const QRect frame = frameGeometry();
+  const QRect inside = geometry();
+  if (frame == inside) return std::nullopt;
+  return QMargins(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                  frame.bottom() - inside.bottom());
 }
 
 void TForm::fitFrame() {
-  if (!outer_)
+  if (!outer_ || !isVisible()) return;
+  const std::optional<QMargins> frame = realFrame();
+  if (!frame) {
+    // The window manager tells the frame shortly after the window maps.
+    if (windowSystem_ && fitTries_-- > 0) QTimer::singleShot(25, this, [this] { fitFrame(); });
     return;
-  const QRect frame = frameGeometry();
-  const QRect inside = geometry();
-  if (frame == inside)
-    return;  // no frame known yet
-  const int dw = frame.width() - inside.width();
-  const int dh = frame.height() - inside.height();
-  resize(outer_->width() - dw, outer_->height() - dh);
+  }
+  const QRect outer = *outer_;
   outer_.reset();
+  const QSize inside = insideOf(outer.size(), *frame);
+  if (placeOuter_ && windowSystem_) {
+    setGeometry(QRect(outer.topLeft() + QPoint(frame->left(), frame->top()), inside));
+  } else {
+    resize(inside);
+  }
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStandardItemModel>
 #include <algorithm>
 #include <filesystem>
@@ -53,12 +55,10 @@ void InputMethodOff(QWidget* w) {
 
 std::optional<int> Selected(const QComboBox* box) {
   const int row = box->currentIndex();
-  if (row < 0)
-    return std::nullopt;
+  if (row < 0) return std::nullopt;
   bool ok = false;
   const int value = box->itemText(row).toInt(&ok);
-  if (!ok)
-    return std::nullopt;
+  if (!ok) return std::nullopt;
   return value;
 }
 
@@ -86,11 +86,9 @@ void ShowInFront(QWidget* w) {
 }  // namespace
 
 std::optional<std::string> QtFileDialogRunner::run(QFileDialog& dialog) {
-  if (dialog.exec() != QDialog::Accepted)
-    return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty())
-    return std::nullopt;
+  if (chosen.isEmpty()) return std::nullopt;
   return S(chosen.front());
 }
 
@@ -107,6 +105,14 @@ class Tmain::StepperEvents : public StepperObserver {
  private:
   Tmain& main_;
 };
+
+namespace {
+
+std::string HelpOpenErrorText(const std::string& path, const std::string& reason) {
+  return "ヘルプを開けません: " + path + " (" + reason + ")";
+}
+
+}  // namespace
 
 std::string HelpDocumentPath(const std::string& programFolder) {
   namespace fs = std::filesystem;
@@ -125,8 +131,7 @@ std::string HelpDocumentPath(const std::string& programFolder) {
 
 Tmain::Tmain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), guard_(services_.errors) {
-  if (!services_.quit)
-    services_.quit = [] { QCoreApplication::quit(); };
+  if (!services_.quit) services_.quit = [] { QCoreApplication::quit(); };
   if (services_.programFolder.empty()) {
     services_.programFolder = S(QCoreApplication::applicationDirPath()) + "/";
   }
@@ -357,8 +362,7 @@ void Tmain::setBorderSingle() {
                              : MainMenu1->sizeHint().height();
   setFixedSize(kMainClientWidth, kMainClientHeight + menuHeight);
   // Changing the flags hides a shown window.
-  if (visible)
-    show();
+  if (visible) show();
 }
 
 void Tmain::FormCreate() {
@@ -367,8 +371,7 @@ void Tmain::FormCreate() {
   try {
     IconTray1->setHint(Product().title);
   } catch (const std::exception& e) {
-    if (failure != e.what())
-      failure += (failure.empty() ? "" : "\n") + std::string(e.what());
+    if (failure != e.what()) failure += (failure.empty() ? "" : "\n") + std::string(e.what());
   }
   setWindowTitle(Q(Product().title));
   armTimer1();
@@ -507,8 +510,7 @@ void Tmain::show1Click() {
     show();
   }
   QWidget* front = QApplication::activeModalWidget();
-  if (!front)
-    front = this;
+  if (!front) front = this;
   if (front->isVisible() && front->isEnabled()) {
     front->raise();
     front->activateWindow();
@@ -533,9 +535,22 @@ void Tmain::Help2Click() {
   std::string path = HelpDocumentPath(services_.programFolder);
   if (path.empty())
     path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
-  // A document that cannot be found or opened is not reported.
-  if (!path.empty())
-    services_.launcher.start(path);
+  // A document that cannot be found is not reported; one that cannot be opened
+  // is, with its path and the reason, now or when the opener gives up.
+  if (path.empty())
+    return;
+  const QPointer<Tmain> self(this);
+  const std::string error = services_.launcher.openDocument(path, [self, path](const std::string& reason) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, path, reason] {
+          if (self)
+            self->guard_.report(HelpOpenErrorText(path, reason));
+        },
+        Qt::QueuedConnection);
+  });
+  if (!error.empty())
+    guard_.report(HelpOpenErrorText(path, error));
 }
 
 void Tmain::releaseHeldKeys() {
@@ -551,7 +566,12 @@ void Tmain::AppEnd() {
 }
 
 std::string Tmain::scriptFolder() const {
-  return services_.programFolder + "command";
+  // Created on first use, so that the dialogs never fall back to the working
+  // folder; when it cannot be made they open in the data folder itself.
+  const std::string folder = services_.programFolder + "command";
+  if (QDir().mkpath(Q(folder)))
+    return folder;
+  return services_.programFolder;
 }
 
 void Tmain::SaveBtnClick() {
@@ -591,48 +611,44 @@ void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
   tool2_ = tool2;
   toolAdd_ = toolAdd;
   vKeyBord_ = keyboard;
-  if (tool2_)
-    tool2_->setScriptBox(Edit1, &guard_);
-  if (vKeyBord_)
-    vKeyBord_->setScriptBox(Edit1, &guard_);
-  if (toolAdd_)
-    toolAdd_->setPanel(tool2_, &guard_);
+  if (tool2_) tool2_->setScriptBox(Edit1, &guard_);
+  if (vKeyBord_) vKeyBord_->setScriptBox(Edit1, &guard_);
+  if (toolAdd_) toolAdd_->setPanel(tool2_, &guard_);
 }
 
 void Tmain::EditerClick() {
-  if (tool2_)
-    ShowInFront(tool2_);
+  if (tool2_) ShowInFront(tool2_);
 }
 
 void Tmain::ToolSaveClick() {
-  if (!tool2_)
-    return;
+  if (!tool2_) return;
   store::SaveRecordList(services_.programFolder + store::kPanelLayoutName, S(tool2_->Memo1->toPlainText()));
 }
 
 void Tmain::ToolLoadClick() {
-  if (!tool2_)
-    return;
+  if (!tool2_) return;
   store::LoadLayout(
       services_.programFolder + store::kPanelLayoutName, [this](const std::string& r) { tool2_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(tool2_->Memo1, r); });
 }
 
 void Tmain::ToolMakeClick() {
-  if (toolAdd_)
-    ShowInFront(toolAdd_);
-  if (tool2_)
-    ShowInFront(tool2_);
+  if (toolAdd_) ShowInFront(toolAdd_);
+  if (tool2_) ShowInFront(tool2_);
 }
 
 void Tmain::KeyBordClick() {
-  if (!vKeyBord_)
-    return;
+  if (!vKeyBord_) return;
   const std::string path =
       store::LayoutFilePath(services_.programFolder, S(ComboBox2->currentText()), services_.shippedLayouts);
   store::LoadLayout(
       path, [this](const std::string& r) { vKeyBord_->MakeBtn(r); },
       [this](const std::string& r) { TButtonPanel::AppendLine(vKeyBord_->Memo1, r); });
+  // The keyboard opens at its usual size, or larger when its layout needs more
+  // room, so that every key can be reached.
+  QRect keys;
+  for (const QPushButton* key : vKeyBord_->madeButtons()) keys |= key->geometry();
+  vKeyBord_->setMinimumInside(QSize(keys.right() + 1, keys.bottom() + 1));
   ShowInFront(vKeyBord_);
   vKeyBord_->setOuterSize(200, 300);
 }

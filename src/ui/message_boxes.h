@@ -1,12 +1,18 @@
 // Modal message boxes on Qt: the plain boxes (OK, no icon) and the error report.
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 
 #include "platform/message_boxes.h"
 #include "ui/guard.h"
 
 namespace tapwell::ui {
+
+// Sets a message box up as every box of the program is: its text is plain text,
+// and it is wide enough for its title in the title bar. Call after the title is
+// set, before the box is shown.
+void PrepareMessageBox(QMessageBox& box);
 
 class QtMessageBoxes : public MessageBoxes {
  public:

@@ -25,7 +25,9 @@ Result Headless(std::vector<std::string> args) {
   return r;
 }
 
-TEST(Cli, NoArgumentsStartTheUserInterface) { EXPECT_FALSE(Headless({}).code.has_value()); }
+TEST(Cli, NoArgumentsStartTheUserInterface) {
+  EXPECT_FALSE(Headless({}).code.has_value());
+}
 
 TEST(Cli, HelpAndVersion) {
   auto help = Headless({"--help"});
@@ -46,6 +48,9 @@ TEST(Cli, DryRunUsageErrors) {
   auto missing = Headless({"--dry-run-file", "/nonexistent/script.txt"});
   EXPECT_EQ(missing.code, kExitUsage);
   EXPECT_NE(missing.err.find("/nonexistent/script.txt"), std::string::npos);
+  auto control = Headless({"--dry-run-file", "/nonexistent/a\x1B[2Jb"});
+  EXPECT_EQ(control.code, kExitUsage);
+  EXPECT_NE(control.err.find("/nonexistent/a\\x1B[2Jb"), std::string::npos) << control.err;
 }
 
 TEST(Cli, DryRunFileReadsTheFirstLineOnly) {
@@ -58,6 +63,18 @@ TEST(Cli, DryRunFileReadsTheFirstLineOnly) {
   std::filesystem::remove(path);
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "1 down 65\n1 up 65\n2 wait 500\n503 end\n");
+}
+
+TEST(Cli, DryRunFileEndsTheLineAtALineFeed) {
+  const auto path = std::filesystem::temp_directory_path() / "tapwell-cli-lf.txt";
+  {
+    std::ofstream f(path, std::ios::binary);
+    f << "_a\n_b\n";
+  }
+  auto r = Headless({"--dry-run-file", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "1 down 65\n1 up 65\n2 end\n");
 }
 
 TEST(Cli, DryRunFromStandardInputOfTheRealProgram) {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "e2e_support.h"
+#include "x_session.h"
 
 namespace {
 
@@ -37,10 +37,7 @@ void WriteProgram(const fs::path& path, const char* text) {
 }
 
 std::string ReadWhenThere(const fs::path& path) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!fs::exists(path) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  xs::WaitUntil([&] { return fs::exists(path); });
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -48,7 +45,7 @@ std::string ReadWhenThere(const fs::path& path) {
 }
 
 TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
-  E2E_START_X(server);
+  XS_START_X(server);
   char pattern[] = "/tmp/tapwell-e2e-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   const fs::path dir = pattern;
@@ -62,9 +59,9 @@ TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
   const std::string script = "*mark-name*" + (dir / "tools" / "mark-path").string() +
                              "*mark-words one 'two three'  four**https://example.com/x*no such program*" +
                              (dir / "doc.txt").string() + "*" + (dir / "with blank" / "my tool").string();
-  const e2e::Result r = e2e::Run(
-      {e2e::TapwellPath(), "--run", script},
-      server->env({"PATH=" + (dir / "bin").string() + ":/usr/bin:/bin", "MARK_DIR=" + dir.string()}));
+  const xs::Result r =
+      xs::Run({xs::TapwellPath(), "--run", script},
+              server->env({"PATH=" + (dir / "bin").string() + ":/usr/bin:/bin", "MARK_DIR=" + dir.string()}));
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("empty"), std::string::npos) << r.err;
 
@@ -84,8 +81,7 @@ TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
 
   // The opener got the address, the unknown words and the document, in some order.
   std::vector<std::string> opened;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (opened.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+  xs::WaitUntil([&] {
     opened.clear();
     for (const auto& entry : fs::directory_iterator(dir)) {
       const std::string name = entry.path().filename().string();
@@ -93,8 +89,8 @@ TEST(Launch, ByNamePathWordsEmptyAndTheOpener) {
         opened.push_back(ReadWhenThere(entry.path()));
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+    return opened.size() >= 3;
+  });
   std::sort(opened.begin(), opened.end());
   EXPECT_EQ(opened, (std::vector<std::string>{(dir / "doc.txt").string(), "https://example.com/x",
                                               "no such program"}));

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "e2e_support.h"
 #include "platform/x11/x11_stop_key.h"
+#include "x_session.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class StopKeyTest : public ::testing::Test {
   };
 
   // Opens the test's own connection and the stop key on server.
-  void open(const e2e::XServer& server) {
+  void open(const xs::XServer& server) {
     ::setenv("DISPLAY", server.name().c_str(), 1);
     tester = XOpenDisplay(server.name().c_str());
     ASSERT_NE(tester, nullptr);
@@ -68,9 +68,9 @@ class StopKeyTest : public ::testing::Test {
 };
 
 TEST_F(StopKeyTest, TakesPauseWithAnyModifiersWhileArmedAndGivesItBack) {
-  E2E_START_X(server);
+  XS_START_X(server);
   std::string why;
-  auto receiver = e2e::Receiver::Start(*server, why);
+  auto receiver = xs::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
   Closer closer{*this};
   ASSERT_NO_FATAL_FAILURE(open(*server));
@@ -92,13 +92,13 @@ TEST_F(StopKeyTest, TakesPauseWithAnyModifiersWhileArmedAndGivesItBack) {
   key->readEvents();
   EXPECT_EQ(presses, 2);
   // The focused window saw Pause only once the key was given back.
-  EXPECT_EQ(e2e::Names(receiver->finish()),
+  EXPECT_EQ(xs::Names(receiver->finish()),
             (std::vector<std::string>{"press Shift_L", "release Shift_L", "press Pause", "release Pause",
                                       "press a", "release a"}));
 }
 
 TEST_F(StopKeyTest, AnotherProgramsGrabOfPauseIsRespected) {
-  E2E_START_X(server);
+  XS_START_X(server);
   Closer closer{*this};
   ASSERT_NO_FATAL_FAILURE(open(*server));
   const Window root = DefaultRootWindow(tester);

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "core/errors.h"
-#include "faults_support.h"
 #include "store/button_record.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/textfile.h"
+#include "x_session.h"
 
 namespace {
 
@@ -39,25 +39,25 @@ std::string BinaryBytes(std::size_t size, std::uint32_t seed) {
 // bytes, lead bytes without a trail, and bytes no table has.
 const std::string kNeitherEncoding = std::string("_a\"") + "\x80\xA0\xFD\xFE\xFF\x81\x20\x82" + "\"_b";
 
-e2e::Result DryRunFile(const std::string& path) {
-  return e2e::Run({e2e::TapwellPath(), "--dry-run-file", path}, e2e::Environment({}), 120000);
+xs::Result DryRunFile(const std::string& path) {
+  return xs::Run({xs::TapwellPath(), "--dry-run-file", path}, xs::Environment({}), 120000);
 }
 
 // The real program's dry run of bad script files.
 TEST(BadScriptFile, TenMegabytesAfterTheFirstLineAreNotNeeded) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   std::string text = "_a\r\n";
   while (text.size() < kTenMegabytes) text += "0010002000250075Enter\r\n";
-  faults::WriteFile(tmp.file("big.txt"), text);
-  const e2e::Result r = DryRunFile(tmp.file("big.txt"));
+  xs::WriteFile(tmp.file("big.txt"), text);
+  const xs::Result r = DryRunFile(tmp.file("big.txt"));
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "1 down 65\n1 up 65\n2 end\n");
 }
 
 TEST(BadScriptFile, TenMegabytesOfBinaryEndWithCommandErrorsAndNoCrash) {
-  faults::TempFolder tmp;
-  faults::WriteFile(tmp.file("binary.bin"), BinaryBytes(kTenMegabytes, 7));
-  const e2e::Result r = DryRunFile(tmp.file("binary.bin"));
+  xs::TempFolder tmp;
+  xs::WriteFile(tmp.file("binary.bin"), BinaryBytes(kTenMegabytes, 7));
+  const xs::Result r = DryRunFile(tmp.file("binary.bin"));
   // A command error is a failed script, not a crash or a usage error.
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_THAT(r.out, HasSubstr(" error "));
@@ -72,11 +72,11 @@ TEST(BadScriptFile, TenMegabytesOfBinaryEndWithCommandErrorsAndNoCrash) {
 }
 
 TEST(BadScriptFile, AOneMegabyteScriptLineRunsToItsEnd) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   std::string script;
   while (script.size() < 1024u * 1024u) script += "_a";
-  faults::WriteFile(tmp.file("long.txt"), script + "\r\n");
-  const e2e::Result r = DryRunFile(tmp.file("long.txt"));
+  xs::WriteFile(tmp.file("long.txt"), script + "\r\n");
+  const xs::Result r = DryRunFile(tmp.file("long.txt"));
   EXPECT_EQ(r.code, 0) << r.err;
   const std::size_t strokes = script.size() / 2;
   std::size_t ups = 0;
@@ -87,11 +87,11 @@ TEST(BadScriptFile, AOneMegabyteScriptLineRunsToItsEnd) {
 }
 
 TEST(BadScriptFile, NulBytesAreCommandErrorsShownEscaped) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   // A NUL inside a literal is a character without a key; one where a command
   // belongs is a command error that ends the script.
-  faults::WriteFile(tmp.file("nul.txt"), std::string("_a\"x\0y\"\0_b", 10) + "\r\n");
-  const e2e::Result r = DryRunFile(tmp.file("nul.txt"));
+  xs::WriteFile(tmp.file("nul.txt"), std::string("_a\"x\0y\"\0_b", 10) + "\r\n");
+  const xs::Result r = DryRunFile(tmp.file("nul.txt"));
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_EQ(r.out,
             "1 down 65\n1 up 65\n2 down 88\n2 up 88\n2 down 255\n2 up 255\n2 down 89\n2 up 89\n"
@@ -99,9 +99,9 @@ TEST(BadScriptFile, NulBytesAreCommandErrorsShownEscaped) {
 }
 
 TEST(BadScriptFile, BytesOfNeitherEncodingGiveValidTextAndAResult) {
-  faults::TempFolder tmp;
-  faults::WriteFile(tmp.file("neither.txt"), kNeitherEncoding + "\r\n");
-  const e2e::Result r = DryRunFile(tmp.file("neither.txt"));
+  xs::TempFolder tmp;
+  xs::WriteFile(tmp.file("neither.txt"), kNeitherEncoding + "\r\n");
+  const xs::Result r = DryRunFile(tmp.file("neither.txt"));
   EXPECT_TRUE(r.code == 0 || r.code == 1) << r.code << " " << r.err;
   EXPECT_TRUE(IsValidUtf8(r.out));
   EXPECT_THAT(r.out, HasSubstr(" down 65\n"));
@@ -110,8 +110,8 @@ TEST(BadScriptFile, BytesOfNeitherEncodingGiveValidTextAndAResult) {
 }
 
 TEST(BadScriptFile, AFolderOrAMissingFileIsAUsageErrorNamingIt) {
-  faults::TempFolder tmp;
-  e2e::Result r = DryRunFile(tmp.path());
+  xs::TempFolder tmp;
+  xs::Result r = DryRunFile(tmp.path());
   EXPECT_EQ(r.code, 2);
   EXPECT_THAT(r.err, HasSubstr(tmp.path()));
   r = DryRunFile(tmp.file("missing.txt"));
@@ -121,35 +121,35 @@ TEST(BadScriptFile, AFolderOrAMissingFileIsAUsageErrorNamingIt) {
 
 // The store's readers directly.
 TEST(BadScriptFile, StoreReaderTakesTheWholeHugeLineAndValidText) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   std::string line(kTenMegabytes, 'a');
-  faults::WriteFile(tmp.file("a.txt"), line);
+  xs::WriteFile(tmp.file("a.txt"), line);
   EXPECT_EQ(tapwell::store::LoadScriptFile(tmp.file("a.txt")).size(), kTenMegabytes);
 
-  faults::WriteFile(tmp.file("bin.txt"), BinaryBytes(kTenMegabytes, 11));
+  xs::WriteFile(tmp.file("bin.txt"), BinaryBytes(kTenMegabytes, 11));
   const std::string binary = tapwell::store::LoadScriptFile(tmp.file("bin.txt"));
   EXPECT_TRUE(IsValidUtf8(binary));
   EXPECT_FALSE(binary.empty());
 
-  faults::WriteFile(tmp.file("neither.txt"), kNeitherEncoding);
+  xs::WriteFile(tmp.file("neither.txt"), kNeitherEncoding);
   const std::string neither = tapwell::store::LoadScriptFile(tmp.file("neither.txt"));
   EXPECT_TRUE(IsValidUtf8(neither));
   EXPECT_EQ(neither.substr(0, 3), "_a\"");
   EXPECT_EQ(neither.substr(neither.size() - 3), "\"_b");
 
   // NUL bytes stay in the script, where the stepper reports them.
-  faults::WriteFile(tmp.file("nul.txt"), std::string("_a\0_b\r\n_c", 9));
+  xs::WriteFile(tmp.file("nul.txt"), std::string("_a\0_b\r\n_c", 9));
   EXPECT_EQ(tapwell::store::LoadScriptFile(tmp.file("nul.txt")), std::string("_a\0_b", 5));
 }
 
 TEST(BadLayoutFile, AHundredThousandRecordsAreAllMade) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   std::string text;
   for (int i = 0; i < 100000; ++i) {
     text += tapwell::store::FormatRecordNumber(tapwell::store::RecordField::Top, i % 10000) +
             "002000250075B" + std::to_string(i) + "\r\n";
   }
-  faults::WriteFile(tmp.file("key.txt"), text);
+  xs::WriteFile(tmp.file("key.txt"), text);
   std::size_t made = 0;
   std::size_t added = 0;
   std::string last;
@@ -167,8 +167,8 @@ TEST(BadLayoutFile, AHundredThousandRecordsAreAllMade) {
 }
 
 TEST(BadLayoutFile, TenMegabytesOfBinaryStopAtTheFirstBadRecordWithItsText) {
-  faults::TempFolder tmp;
-  faults::WriteFile(tmp.file("bin.txt"), BinaryBytes(kTenMegabytes, 3));
+  xs::TempFolder tmp;
+  xs::WriteFile(tmp.file("bin.txt"), BinaryBytes(kTenMegabytes, 3));
   std::size_t made = 0;
   std::string error;
   try {
@@ -184,10 +184,10 @@ TEST(BadLayoutFile, TenMegabytesOfBinaryStopAtTheFirstBadRecordWithItsText) {
 }
 
 TEST(BadLayoutFile, NulBytesAndNeitherEncodingStayInsideTheirRecords) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   const std::string nulCaption("A\0B", 3);
-  faults::WriteFile(tmp.file("odd.txt"), "0001000200030004" + nulCaption + "\r\n" + "0001000200030004" +
-                                             std::string("\x80\xFF\x81", 3) + "\r\n\r\n");
+  xs::WriteFile(tmp.file("odd.txt"), "0001000200030004" + nulCaption + "\r\n" + "0001000200030004" +
+                                         std::string("\x80\xFF\x81", 3) + "\r\n\r\n");
   const auto records = tapwell::store::ReadLayoutRecords(tmp.file("odd.txt"));
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(tapwell::store::ParseButtonRecord(records[0]).caption, nulCaption);
@@ -196,7 +196,7 @@ TEST(BadLayoutFile, NulBytesAndNeitherEncodingStayInsideTheirRecords) {
 }
 
 TEST(BadLayoutFile, AFolderInPlaceOfTheFileIsAnInputErrorNamingIt) {
-  faults::TempFolder tmp;
+  xs::TempFolder tmp;
   std::string error;
   try {
     tapwell::store::ReadLayoutRecords(tmp.path());

@@ -5,23 +5,22 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "faults_support.h"
+#include "x_session.h"
 
 namespace {
 
-using faults::Strings;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using xs::Strings;
 
 const Strings kWindowedAndRun[] = {{}, {"--tray"}, {"--run", "_a"}};
 
 TEST(NoDisplay, EveryModeEndsWithCodeThreeAndSaysWhy) {
-  const auto env =
-      e2e::Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=/tmp"});
+  const auto env = xs::Environment({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=/tmp"});
   for (const Strings& args : kWindowedAndRun) {
-    Strings argv = {e2e::TapwellPath()};
+    Strings argv = {xs::TapwellPath()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const e2e::Result r = e2e::Run(argv, env);
+    const xs::Result r = xs::Run(argv, env);
     EXPECT_EQ(r.code, 3) << argv.size() << " " << r.err;
     EXPECT_THAT(r.err, HasSubstr("DISPLAY is not set")) << r.err;
   }
@@ -33,11 +32,11 @@ TEST(NoDisplay, ADisplayThatCannotBeReachedIsNoCrash) {
   while (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0) ++number;
   const std::string name = ":" + std::to_string(number);
   const auto env =
-      e2e::Environment({"DISPLAY=" + name, "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=/tmp"});
+      xs::Environment({"DISPLAY=" + name, "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=/tmp"});
   for (const Strings& args : kWindowedAndRun) {
-    Strings argv = {e2e::TapwellPath()};
+    Strings argv = {xs::TapwellPath()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const e2e::Result r = e2e::Run(argv, env);
+    const xs::Result r = xs::Run(argv, env);
     // Not an abort of the toolkit (134) but the program's own exit code.
     EXPECT_EQ(r.code, 3) << argv.size() << " " << r.err;
     EXPECT_THAT(r.err, HasSubstr("cannot open the X display \"" + name + "\"")) << r.err;
@@ -47,30 +46,27 @@ TEST(NoDisplay, ADisplayThatCannotBeReachedIsNoCrash) {
 TEST(NoXTest, TheWindowedProgramShowsWhyAndEnds) {
   for (const Strings& args : {Strings{}, Strings{"--tray"}}) {
     std::string why;
-    auto server = e2e::XServer::Start(why, {"-extension", "XTEST"});
+    auto server = xs::XServer::Start(why, {"-extension", "XTEST"});
     if (!server) {
-      if (e2e::InCi()) FAIL() << why;
+      if (xs::InCi()) FAIL() << why;
       GTEST_SKIP() << why;
     }
-    faults::Observer x(*server);
+    xs::Observer x(*server);
     ASSERT_TRUE(x.ok());
-    auto gui = faults::Gui::Start(*server, args);
+    auto gui = xs::Gui::Start(*server, args);
     ASSERT_TRUE(gui.child);
     // A message box with the reason, titled with the program's name.
     unsigned long box = 0;
-    ASSERT_TRUE(faults::WaitUntil(
-        [&] {
-          gui.pump();
-          box = x.viewableWindowNamed(gui.child->pid(), "Tapwell");
-          return box != 0;
-        },
-        20000))
-        << gui.child->errText();
+    ASSERT_TRUE(xs::WaitUntil([&] {
+      gui.drain();
+      box = x.viewableWindowNamed(gui.child->pid(), "Tapwell");
+      return box != 0;
+    })) << gui.child->errText();
     EXPECT_THAT(gui.child->errText(), HasSubstr("has no XTest extension")) << gui.child->errText();
     // Nothing else comes up: no main window, no splash.
     EXPECT_FALSE(x.hasWindowNamed(gui.child->pid(), "startup"));
     x.requestClose(box);
-    EXPECT_EQ(gui.child->wait(10000), 3) << gui.child->errText();
+    EXPECT_EQ(gui.child->wait(), 3) << gui.child->errText();
     EXPECT_THAT(gui.child->errText(), Not(HasSubstr("Aborted")));
   }
 }
@@ -78,12 +74,12 @@ TEST(NoXTest, TheWindowedProgramShowsWhyAndEnds) {
 TEST(WithXTest, TheRunWorksWhereTheExtensionIsAskedForExplicitly) {
   // The counterpart of the server above: the same options with the extension on.
   std::string why;
-  auto server = e2e::XServer::Start(why, {"+extension", "XTEST"});
+  auto server = xs::XServer::Start(why, {"+extension", "XTEST"});
   if (!server) {
-    if (e2e::InCi()) FAIL() << why;
+    if (xs::InCi()) FAIL() << why;
     GTEST_SKIP() << why;
   }
-  const e2e::Result r = faults::RunTapwell(*server, {"--run", "_a"});
+  const xs::Result r = xs::RunTapwell(*server, {"--run", "_a"});
   EXPECT_EQ(r.code, 0) << r.err;
 }
 

@@ -7,14 +7,14 @@
 #include <ctime>
 #include <filesystem>
 
-#include "faults_support.h"
+#include "x_session.h"
 
 namespace {
 
-using faults::Gui;
-using faults::Observer;
-using faults::Strings;
-using faults::WaitUntil;
+using xs::Gui;
+using xs::Observer;
+using xs::Strings;
+using xs::WaitUntil;
 
 constexpr unsigned kShiftL = 50;  // keycode on the us keymap of Xvfb
 
@@ -23,8 +23,8 @@ constexpr const char* kScript = ">shift!3_a";
 
 // What the receiving window saw. The stop key lets the keyboard go as soon as it
 // is pressed, so the key's release may reach the window or not, as it comes.
-std::vector<std::string> Seen(e2e::Receiver& receiver) {
-  std::vector<std::string> names = e2e::Names(receiver.finish());
+std::vector<std::string> Seen(xs::Receiver& receiver) {
+  std::vector<std::string> names = xs::Names(receiver.finish());
   std::erase(names, "release Pause");
   return names;
 }
@@ -37,17 +37,17 @@ bool ShiftDown(Observer& x) {
 }
 
 TEST(EmergencyStop, ThePauseKeyEndsARunBeforeItTypes) {
-  FAULTS_NEED_TOOL(xdotool, "xdotool");
-  E2E_START_X(server);
+  XS_NEED_TOOL(xdotool, "xdotool");
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   std::string why;
-  auto receiver = e2e::Receiver::Start(*server, why);
+  auto receiver = xs::Receiver::Start(*server, why);
   ASSERT_TRUE(receiver) << why;
-  auto run = e2e::Child::Start({e2e::TapwellPath(), "--run", kScript}, server->env());
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", kScript}, server->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(WaitUntil([&] { return ShiftDown(x); }, 10000)) << run->errText();
-  ASSERT_TRUE(faults::Xdotool(*server, {"key", "Pause"}));
+  ASSERT_TRUE(xs::Xdotool(*server, {"key", "Pause"}));
   EXPECT_EQ(run->wait(10000), 128 + SIGINT) << run->errText();
   EXPECT_EQ(x.keysDown(), std::vector<unsigned>{});
   // The window saw Shift go down and up, and neither the Pause key nor the "a".
@@ -59,10 +59,8 @@ TEST(EmergencyStop, ThePauseKeyEndsARunBeforeItTypes) {
 class ReservationStop : public ::testing::Test {
  protected:
   // Starts it all; a fatal failure when something does not come up.
-  void start(const e2e::XServer& server, Observer& x) {
-    const std::string trayer = faults::Tool("trayer");
-    host_ =
-        e2e::Child::Start({trayer, "--edge", "top", "--widthtype", "pixel", "--width", "100"}, server.env());
+  void start(const xs::XServer& server, Observer& x) {
+    host_ = xs::StartTrayer(server);
     ASSERT_TRUE(host_);
     ASSERT_TRUE(WaitUntil([&] { return x.trayHostPresent(); }, 10000));
     std::filesystem::permissions(home_.path(), std::filesystem::perms::owner_all);
@@ -72,7 +70,7 @@ class ReservationStop : public ::testing::Test {
     char time[16];
     std::strftime(time, sizeof time, "%H:%M:%S", &local);
     std::filesystem::create_directories(home_.file("config/qorvex"));
-    faults::WriteFile(
+    xs::WriteFile(
         home_.file("config/qorvex/Tapwell.ini"),
         std::string("[data]\ntime1=") + (time[0] == '0' ? time + 1 : time) + "\ndata1=" + kScript + "\n");
     gui = Gui::Start(server, {"--tray"}, env());
@@ -81,13 +79,13 @@ class ReservationStop : public ::testing::Test {
     // The icon is docked and the splash has gone: the receiver keeps the focus.
     ASSERT_TRUE(WaitUntil(
         [&] {
-          gui.pump();
+          gui.drain();
           return !x.embeddedWindowsOf(pid).empty() && x.viewableWindowsNamed(pid, "startup").empty();
         },
         20000))
         << gui.child->errText();
     std::string why;
-    receiver = e2e::Receiver::Start(server, why);
+    receiver = xs::Receiver::Start(server, why);
     ASSERT_TRUE(receiver) << why;
     ASSERT_LT(std::time(nullptr), due_) << "the reservation came before the receiver was ready";
     ASSERT_TRUE(WaitUntil([&] { return ShiftDown(x); }, 30000)) << gui.child->errText();
@@ -109,32 +107,32 @@ class ReservationStop : public ::testing::Test {
   }
 
   Gui gui;
-  std::unique_ptr<e2e::Receiver> receiver;
+  std::unique_ptr<xs::Receiver> receiver;
 
  private:
-  faults::TempFolder home_;
-  std::unique_ptr<e2e::Child> host_;
+  xs::TempFolder home_;
+  std::unique_ptr<xs::Child> host_;
   std::time_t due_ = 0;
 };
 
 TEST_F(ReservationStop, ThePauseKeyEndsTheWindowsScriptDuringItsWait) {
-  FAULTS_NEED_TOOL(xdotool, "xdotool");
-  FAULTS_NEED_TOOL(trayer, "trayer");
-  E2E_START_X(server);
+  XS_NEED_TOOL(xdotool, "xdotool");
+  XS_NEED_TOOL(trayer, "trayer");
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   ASSERT_NO_FATAL_FAILURE(start(*server, x));
-  ASSERT_TRUE(faults::Xdotool(*server, {"key", "Pause"}));
+  ASSERT_TRUE(xs::Xdotool(*server, {"key", "Pause"}));
   expectStoppedBeforeTyping(x);
 }
 
 TEST_F(ReservationStop, AbortFromTheCommandLineEndsTheScriptDuringItsWait) {
-  FAULTS_NEED_TOOL(trayer, "trayer");
-  E2E_START_X(server);
+  XS_NEED_TOOL(trayer, "trayer");
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   ASSERT_NO_FATAL_FAILURE(start(*server, x));
-  const e2e::Result r = faults::RunTapwell(*server, {"--abort"}, env(), 20000);
+  const xs::Result r = xs::RunTapwell(*server, {"--abort"}, env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   expectStoppedBeforeTyping(x);
 }

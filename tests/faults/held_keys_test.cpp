@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <thread>
 
-#include "faults_support.h"
+#include "x_session.h"
 
 namespace {
 
-using faults::Observer;
-using faults::Strings;
-using faults::WaitUntil;
+using xs::Observer;
+using xs::Strings;
+using xs::WaitUntil;
 
 // Keycodes of the us keymap of Xvfb.
 constexpr unsigned kShiftL = 50;
@@ -30,20 +30,18 @@ bool Has(const std::vector<unsigned>& keys, unsigned key) {
 // sends signo and checks what is left.
 void SignalDuringHeldKeys(int signo, const std::string& script, const std::vector<unsigned>& held,
                           bool spare) {
-  E2E_START_X(server);
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   const auto keymapBefore = x.keymap();
-  auto child = e2e::Child::Start({e2e::TapwellPath(), "--run", script}, server->env());
+  auto child = xs::Child::Start({xs::TapwellPath(), "--run", script}, server->env());
   ASSERT_TRUE(child);
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const auto down = x.keysDown();
-        return std::all_of(held.begin(), held.end(), [&](unsigned k) { return Has(down, k); }) &&
-               (!spare || !x.keycodesOf(XK_F13).empty());
-      },
-      10000))
-      << "the script did not press its keys: " << child->errText();
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto down = x.keysDown();
+    return std::all_of(held.begin(), held.end(), [&](unsigned k) { return Has(down, k); }) &&
+           (!spare || !x.keycodesOf(XK_F13).empty());
+  })) << "the script did not press its keys: "
+      << child->errText();
   if (spare) {
     // The spare key is down too.
     const auto f13 = x.keycodesOf(XK_F13);
@@ -51,7 +49,7 @@ void SignalDuringHeldKeys(int signo, const std::string& script, const std::vecto
     EXPECT_TRUE(Has(x.keysDown(), f13[0]));
   }
   child->signal(signo);
-  EXPECT_EQ(child->wait(10000), 128 + signo) << child->errText();
+  EXPECT_EQ(child->wait(), 128 + signo) << child->errText();
   EXPECT_EQ(x.keysDown(), std::vector<unsigned>{}) << "keys left down after signal " << signo;
   EXPECT_FALSE(x.buttonDown());
   EXPECT_EQ(x.keymap(), keymapBefore) << "a spare keycode kept its symbol";
@@ -86,11 +84,11 @@ struct Failure {
 class FailingScript : public ::testing::TestWithParam<Failure> {};
 
 TEST_P(FailingScript, LeavesShiftUpAndSaysWhy) {
-  E2E_START_X(server);
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   const auto keymapBefore = x.keymap();
-  const e2e::Result r = faults::RunTapwell(*server, {"--trace", "--run", GetParam().script});
+  const xs::Result r = xs::RunTapwell(*server, {"--trace", "--run", GetParam().script});
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
   // The trace shows Shift (16) going up before the run ends.

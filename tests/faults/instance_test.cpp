@@ -6,21 +6,21 @@
 
 #include <filesystem>
 
-#include "faults_support.h"
+#include "x_session.h"
 
 namespace {
 
-using faults::Gui;
-using faults::Observer;
-using faults::Strings;
-using faults::WaitUntil;
+using xs::Gui;
+using xs::Observer;
+using xs::Strings;
+using xs::WaitUntil;
 
 constexpr int kMainWidth = 491;
 
 // The program's environment with a runtime folder of the test's own.
 struct Session {
   Session() { std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all); }
-  faults::TempFolder runtime;
+  xs::TempFolder runtime;
   Strings env() const { return {"XDG_RUNTIME_DIR=" + runtime.path(), "QT_QPA_PLATFORM=xcb"}; }
 };
 
@@ -32,13 +32,12 @@ bool MainShown(Observer& x, pid_t pid) {
 }
 
 TEST(OneInstance, FurtherStartsHandOverAndTheRemoteControlReachesTheFirst) {
-  FAULTS_NEED_TOOL(trayer, "trayer");
-  E2E_START_X(server);
+  XS_NEED_TOOL(trayer, "trayer");
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   Session session;
-  auto host =
-      e2e::Child::Start({trayer, "--edge", "top", "--widthtype", "pixel", "--width", "100"}, server->env());
+  auto host = xs::StartTrayer(*server);
   ASSERT_TRUE(host);
   ASSERT_TRUE(WaitUntil([&] { return x.trayHostPresent(); }, 10000));
   auto first = Gui::Start(*server, {"--tray"}, session.env());
@@ -46,22 +45,22 @@ TEST(OneInstance, FurtherStartsHandOverAndTheRemoteControlReachesTheFirst) {
   const pid_t pid = first.child->pid();
   ASSERT_TRUE(WaitUntil(
       [&] {
-        first.pump();
+        first.drain();
         return x.embeddedWindowsOf(pid).size() == 1;
       },
       20000))
       << first.child->errText();
 
   // Started again in the tray: it ends at once and adds no icon.
-  e2e::Result r = faults::RunTapwell(*server, {"--tray"}, session.env(), 20000);
+  xs::Result r = xs::RunTapwell(*server, {"--tray"}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(x.embeddedWindowsOf(pid).size(), 1u);
   EXPECT_FALSE(MainShown(x, pid));
   // Started again from the menu: the first's main window comes out.
-  r = faults::RunTapwell(*server, {}, session.env(), 20000);
+  r = xs::RunTapwell(*server, {}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(WaitUntil([&] { return MainShown(x, pid); }, 10000));
-  r = faults::RunTapwell(*server, {"--hide"}, session.env(), 20000);
+  r = xs::RunTapwell(*server, {"--hide"}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(WaitUntil([&] { return !MainShown(x, pid); }, 10000));
 
@@ -70,13 +69,13 @@ TEST(OneInstance, FurtherStartsHandOverAndTheRemoteControlReachesTheFirst) {
   ASSERT_TRUE(second.child);
   EXPECT_TRUE(WaitUntil(
       [&] {
-        second.pump();
+        second.drain();
         return x.embeddedWindowsOf(second.child->pid()).size() == 1;
       },
       20000))
       << second.child->errText();
   // The remote control still reaches the first.
-  r = faults::RunTapwell(*server, {"--quit"}, session.env(), 20000);
+  r = xs::RunTapwell(*server, {"--quit"}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(first.child->wait(10000), 0) << first.child->errText();
   EXPECT_EQ(x.embeddedWindowsOf(second.child->pid()).size(), 1u);
@@ -85,7 +84,7 @@ TEST(OneInstance, FurtherStartsHandOverAndTheRemoteControlReachesTheFirst) {
 }
 
 TEST(OneInstance, AnInstanceKilledLeavesNothingThatKeepsTheNextOut) {
-  E2E_START_X(server);
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   Session session;
@@ -93,7 +92,7 @@ TEST(OneInstance, AnInstanceKilledLeavesNothingThatKeepsTheNextOut) {
   ASSERT_TRUE(first.child);
   ASSERT_TRUE(WaitUntil(
       [&] {
-        first.pump();
+        first.drain();
         return MainShown(x, first.child->pid());
       },
       20000))
@@ -105,21 +104,21 @@ TEST(OneInstance, AnInstanceKilledLeavesNothingThatKeepsTheNextOut) {
                           std::filesystem::directory_iterator{}),
             2);
 
-  e2e::Result r = faults::RunTapwell(*server, {"--abort"}, session.env(), 20000);
+  xs::Result r = xs::RunTapwell(*server, {"--abort"}, session.env(), 20000);
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("no instance"), std::string::npos) << r.err;
   auto next = Gui::Start(*server, {}, session.env());
   ASSERT_TRUE(next.child);
   ASSERT_TRUE(WaitUntil(
       [&] {
-        next.pump();
+        next.drain();
         return MainShown(x, next.child->pid());
       },
       20000))
       << next.child->errText();
-  r = faults::RunTapwell(*server, {"--abort"}, session.env(), 20000);
+  r = xs::RunTapwell(*server, {"--abort"}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
-  r = faults::RunTapwell(*server, {"--quit"}, session.env(), 20000);
+  r = xs::RunTapwell(*server, {"--quit"}, session.env(), 20000);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(next.child->wait(10000), 0) << next.child->errText();
 }

@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <thread>
 
-#include "faults_support.h"
+#include "x_session.h"
 
 namespace {
 
-using faults::Gui;
-using faults::Observer;
-using faults::WaitUntil;
+using xs::Gui;
+using xs::Observer;
+using xs::WaitUntil;
 using ::testing::Contains;
 using ::testing::Not;
 
@@ -39,8 +39,8 @@ Windows Shown(Observer& x, pid_t pid) {
   return out;
 }
 
-std::unique_ptr<e2e::Child> StartTrayer(const e2e::XServer& server, const std::string& trayer) {
-  return e2e::Child::Start({trayer, "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+std::unique_ptr<xs::Child> StartTrayer(const xs::XServer& server, const std::string& trayer) {
+  return xs::Child::Start({trayer, "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
                             "100", "--height", "24"},
                            server.env());
 }
@@ -48,11 +48,11 @@ std::unique_ptr<e2e::Child> StartTrayer(const e2e::XServer& server, const std::s
 TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
   for (const bool startHidden : {false, true}) {
     SCOPED_TRACE(startHidden ? "--tray" : "no options");
-    E2E_START_X(server);
+    XS_START_X(server);
     Observer x(*server);
     ASSERT_TRUE(x.ok());
     ASSERT_FALSE(x.trayHostPresent());
-    auto gui = Gui::Start(*server, startHidden ? faults::Strings{"--tray"} : faults::Strings{});
+    auto gui = Gui::Start(*server, startHidden ? xs::Strings{"--tray"} : xs::Strings{});
     ASSERT_TRUE(gui.child);
     const pid_t pid = gui.child->pid();
     // After the splash: the main window, and the report that the icon could not
@@ -61,7 +61,7 @@ TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
     Windows shown;
     ASSERT_TRUE(WaitUntil(
         [&] {
-          gui.pump();
+          gui.drain();
           shown = Shown(x, pid);
           return shown.main != 0 && shown.boxes.size() == 1;
         },
@@ -74,7 +74,7 @@ TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
     x.requestClose(shown.boxes[0]);
     // The program runs on; the clock ticks do not report the missing tray again.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    gui.pump();
+    gui.drain();
     shown = Shown(x, pid);
     EXPECT_NE(shown.main, 0u);
     EXPECT_TRUE(shown.boxes.empty());
@@ -85,8 +85,8 @@ TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
 }
 
 TEST(TrayHost, GoesAwayAndComesBack) {
-  FAULTS_NEED_TOOL(trayer, "trayer");
-  E2E_START_X(server);
+  XS_NEED_TOOL(trayer, "trayer");
+  XS_START_X(server);
   Observer x(*server);
   ASSERT_TRUE(x.ok());
   auto host = StartTrayer(*server, trayer);
@@ -99,7 +99,7 @@ TEST(TrayHost, GoesAwayAndComesBack) {
   // The icon is docked in the tray; the main window stays behind it.
   ASSERT_TRUE(WaitUntil(
       [&] {
-        gui.pump();
+        gui.drain();
         return !x.embeddedWindowsOf(pid).empty();
       },
       20000))
@@ -117,7 +117,7 @@ TEST(TrayHost, GoesAwayAndComesBack) {
   Windows shown;
   EXPECT_TRUE(WaitUntil(
       [&] {
-        gui.pump();
+        gui.drain();
         shown = Shown(x, pid);
         return shown.main != 0;
       },
@@ -138,7 +138,7 @@ TEST(TrayHost, GoesAwayAndComesBack) {
   ASSERT_TRUE(host);
   EXPECT_TRUE(WaitUntil(
       [&] {
-        gui.pump();
+        gui.drain();
         return !x.embeddedWindowsOf(pid).empty();
       },
       10000))

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -221,6 +222,22 @@ TEST_F(Starting, TheOpenerGetsTheWholeToken) {
   launcher.start("some document name");
   EXPECT_EQ(ReadWhenThere(out), "1|some document name");
   EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(Starting, ADocumentThatCannotBeOpenedSaysWhyNowOrLater) {
+  TempDir dir;
+  PosixLauncher launcher;
+  ::setenv("PATH", dir.path.c_str(), 1);
+  EXPECT_EQ(launcher.openDocument("/doc.html", nullptr), "xdg-open is not installed");
+
+  // An opener that finds no program to open the document with.
+  MakeFile(dir.path / "xdg-open", "#!/bin/sh\nexit 3\n", true);
+  ::setenv("PATH", (dir.path.string() + ":/usr/bin:/bin").c_str(), 1);
+  std::promise<std::string> reason;
+  EXPECT_EQ(launcher.openDocument("/doc.html", [&](const std::string& r) { reason.set_value(r); }), "");
+  auto later = reason.get_future();
+  ASSERT_EQ(later.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(later.get(), "xdg-open ended with status 3");
 }
 
 }  // namespace

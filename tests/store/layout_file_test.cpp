@@ -36,11 +36,11 @@ TEST_F(LayoutFiles, EmptyLinesAreSkipped) {
   EXPECT_THAT(ReadLayoutRecords(keyTxt), ElementsAre("0000000000200020A", "0000002000200020B"));
 }
 
-TEST_F(LayoutFiles, LineFeedOnlyFileIsOneRecord) {
+TEST_F(LayoutFiles, LineFeedEndsARecordAndSavesBackTheSame) {
   WriteBytes(keyTxt, "0000000000200020A\n0000002000200020B\n");
-  const auto records = ReadLayoutRecords(keyTxt);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(RecordCaption(records[0]), "A\n0000002000200020B\n");
+  EXPECT_THAT(ReadLayoutRecords(keyTxt), ElementsAre("0000000000200020A", "0000002000200020B"));
+  SaveRecordList(keyTxt, "0000000000200020A\n0000002000200020B");
+  EXPECT_THAT(ReadLayoutRecords(keyTxt), ElementsAre("0000000000200020A", "0000002000200020B"));
 }
 
 TEST_F(LayoutFiles, TextFileRulesApply) {
@@ -245,13 +245,12 @@ TEST(ShippedLayoutFolder, InstalledPortableAndBuildTree) {
   // Installed: <prefix>/bin/tapwell with <prefix>/share/tapwell/layouts.
   fs::create_directories(dir.file("prefix/bin"));
   fs::create_directories(dir.file("prefix/share/tapwell/layouts"));
-  EXPECT_EQ(ShippedLayoutFolder(dir.file("prefix/bin/tapwell"), "/src"), dir.file("prefix/share/tapwell/layouts"));
-  // Portable: layouts beside the program.
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("prefix/bin/tapwell")), dir.file("prefix/share/tapwell/layouts"));
+  // Portable or a build tree: layouts beside the program.
   fs::create_directories(dir.file("portable/layouts"));
-  EXPECT_EQ(ShippedLayoutFolder(dir.file("portable/tapwell"), "/src"), dir.file("portable/layouts"));
-  // Build tree: the source tree's packaging folder.
-  EXPECT_EQ(ShippedLayoutFolder(dir.file("build/src/app/tapwell"), "/src"), "/src/packaging/layouts");
-  EXPECT_EQ(ShippedLayoutFolder(dir.file("bin/tapwell"), "/src"), "/src/packaging/layouts");
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("portable/tapwell")), dir.file("portable/layouts"));
+  // A bin folder without the installed data: beside it too.
+  EXPECT_EQ(ShippedLayoutFolder(dir.file("bin/tapwell")), dir.file("bin/layouts"));
 }
 
 }  // namespace

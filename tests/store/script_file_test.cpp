@@ -52,9 +52,11 @@ TEST_F(ScriptFiles, Byte1AEndsTheScript) {
   EXPECT_EQ(LoadScriptFile(path), "_a");
 }
 
-TEST_F(ScriptFiles, LoneLineFeedStaysInTheScript) {
+TEST_F(ScriptFiles, LineFeedEndsTheScriptOfAFileWrittenOnLinux) {
   WriteBytes(path, "_a\n_b\n");
-  EXPECT_EQ(LoadScriptFile(path), "_a\n_b\n");
+  EXPECT_EQ(LoadScriptFile(path), "_a");
+  WriteBytes(path, "\"hi\"_enter\n");
+  EXPECT_EQ(LoadScriptFile(path), "\"hi\"_enter");
 }
 
 TEST_F(ScriptFiles, EmptyFileLoadsTheEmptyScript) {

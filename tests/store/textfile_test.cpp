@@ -94,12 +94,11 @@ TEST(SplitLines, LineEnds) {
   EXPECT_THAT(SplitLines("a\r\n\r\nb"), ElementsAre("a", "", "b"));
   // The LF belongs to the CR right before it only.
   EXPECT_THAT(SplitLines("a\r\r\nb"), ElementsAre("a", "", "b"));
-  EXPECT_THAT(SplitLines("a\r\n\nb"), ElementsAre("a", "\nb"));
-}
-
-TEST(SplitLines, LoneLineFeedStaysInTheLine) {
-  EXPECT_THAT(SplitLines("a\nb\nc\n"), ElementsAre("a\nb\nc\n"));
-  EXPECT_THAT(SplitLines("a\nb\r\nc"), ElementsAre("a\nb", "c"));
+  EXPECT_THAT(SplitLines("a\r\n\nb"), ElementsAre("a", "", "b"));
+  // A file written on Linux ends its lines with LF alone.
+  EXPECT_THAT(SplitLines("a\nb\nc\n"), ElementsAre("a", "b", "c"));
+  EXPECT_THAT(SplitLines("a\nb\r\nc"), ElementsAre("a", "b", "c"));
+  EXPECT_THAT(SplitLines("a\n\r"), ElementsAre("a", ""));
 }
 
 TEST(FirstLine, UpToCrOr1AOrTheEnd) {
@@ -111,7 +110,8 @@ TEST(FirstLine, UpToCrOr1AOrTheEnd) {
   EXPECT_EQ(FirstLine("ab\x1A"
                       "c\r\n"),
             "ab");
-  EXPECT_EQ(FirstLine("a\nb\r\nc"), "a\nb");
+  EXPECT_EQ(FirstLine("a\nb\r\nc"), "a");
+  EXPECT_EQ(FirstLine("\"hi\"_enter\n"), "\"hi\"_enter");
   EXPECT_EQ(FirstLine("\xEF\xBB\xBF\r\nabc"), "");
 }
 
@@ -133,7 +133,7 @@ TEST_F(TextFiles, ReadsLinesOfRealFiles) {
              "\xEF\xBB\xBF"
              "one\r\ntwo\rthree\nstill three\r\n\r\n\x1A"
              "four\r\n");
-  EXPECT_THAT(ReadLines(path), ElementsAre("one", "two", "three\nstill three", ""));
+  EXPECT_THAT(ReadLines(path), ElementsAre("one", "two", "three", "still three", ""));
   EXPECT_EQ(ReadFirstLine(path), "one");
 
   WriteBytes(path, kSjisHyouji + "\r\n" + kSjisNihongo + "\r\n");

@@ -2,6 +2,8 @@
 // About, Help, the end, the guard, the reservation on a set clock, the tray.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFontInfo>
@@ -64,14 +66,10 @@ TEST_F(MainLayoutTest, EveryControlAtItsPlaceWithItsText) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.w, p.h));
     QString text;
-    if (auto* l = qobject_cast<QLabel*>(w))
-      text = l->text();
-    if (auto* b = qobject_cast<QPushButton*>(w))
-      text = b->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-      text = e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w))
-      text = c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+    if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
     EXPECT_EQ(text.toStdString(), p.text);
     EXPECT_TRUE(w->isEnabled());
     EXPECT_FALSE(w->isHidden());
@@ -205,8 +203,7 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
 
 QWidget* Owner(QWidget* w) {
   // The line edit of an editable list stands for the list.
-  if (w && qobject_cast<QComboBox*>(w->parentWidget()))
-    return w->parentWidget();
+  if (w && qobject_cast<QComboBox*>(w->parentWidget())) return w->parentWidget();
   return w;
 }
 
@@ -304,7 +301,7 @@ TEST_F(MainBehaviourTest, TheStepperRunsOnItsTimer) {
   Tmain& m = form();
   m.Edit1->setText(QStringLiteral("_a\"bc\""));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 20000);
   EXPECT_EQ(keyboard.events,
             (std::vector<fake::KeyEvent>{Down(65), Up(65), Down(66), Up(66), Down(67), Up(67)}));
 }
@@ -313,7 +310,7 @@ TEST_F(MainBehaviourTest, AFailingHandlerIsReportedAndTheProgramGoesOn) {
   Tmain& m = form();
   m.Edit1->setText(QStringLiteral("_a!x_b"));
   m.TestBtn->click();
-  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), size_t{1}, 2000);
+  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), size_t{1}, 20000);
   EXPECT_EQ(errors.shown[0].first, "Tapwell");
   EXPECT_EQ(errors.shown[0].second, "'x' は整数ではありません.");
   // Work before the failure stays done; the stepper is halted on the wait.
@@ -324,7 +321,7 @@ TEST_F(MainBehaviourTest, AFailingHandlerIsReportedAndTheProgramGoesOn) {
   // The window still works.
   m.Edit1->setText(QStringLiteral("_c"));
   m.TestBtn->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 2000);
+  QTRY_VERIFY_WITH_TIMEOUT(!m.stepper().record().Running, 20000);
   EXPECT_EQ(keyboard.events.back(), Up(67));
 }
 
@@ -431,6 +428,25 @@ TEST_F(MainBehaviourTest, HelpOpensTheInstalledDocument) {
   EXPECT_EQ(
       launcher.tokens[0],
       (std::filesystem::canonical(dir.path() / "share" / "doc" / "tapwell" / "tapwellhelp.html")).string());
+}
+
+TEST_F(MainBehaviourTest, HelpThatCannotBeOpenedIsReportedWithItsPath) {
+  TempDir dir;
+  Touch(dir.path() / "tapwellhelp.html");
+  programFolder = dir.path().string() + "/";
+  const std::string path = std::filesystem::canonical(dir.path() / "tapwellhelp.html").string();
+  launcher.openError = "xdg-open is not installed";
+  form().Help2->trigger();
+  ASSERT_EQ(errors.shown.size(), 1u);
+  EXPECT_EQ(errors.shown[0].second, "ヘルプを開けません: " + path + " (xdg-open is not installed)");
+  // An opener that gives up later reports from its own thread.
+  launcher.openError.clear();
+  form().Help2->trigger();
+  ASSERT_TRUE(launcher.laterFailure);
+  std::thread([failed = launcher.laterFailure] { failed("xdg-open ended with status 3"); }).join();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return errors.shown.size() == 2; }, 5000));
+  ASSERT_EQ(errors.shown.size(), 2u);
+  EXPECT_EQ(errors.shown[1].second, "ヘルプを開けません: " + path + " (xdg-open ended with status 3)");
 }
 
 TEST_F(MainBehaviourTest, HelpIgnoresTheCurrentDirectory) {

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QPointer>
+#include <QStyle>
 
 #include "core/product.h"
 #include "handler_fixture.h"
@@ -256,13 +257,15 @@ TEST_F(Panels, ToolLoadSkipsEmptyLinesAddsToWhatIsThereAndTwiceGivesEverythingTw
   EXPECT_TRUE(errors.shown.empty());
 }
 
-TEST_F(Panels, LineFeedOnlyLayoutIsOneButton) {
+TEST_F(Panels, LineFeedEndsARecordAndToolSaveWritesTheSameRecords) {
   Tmain& m = windows();
   Write(root / "key.txt", "0010002000250075A\n0040002000250075B\n");
   m.ToolLoad->click();
-  ASSERT_EQ(tool2->madeButtons().size(), 1);
+  ASSERT_EQ(tool2->madeButtons().size(), 2);
   EXPECT_EQ(tool2->madeButtons().front()->geometry(), QRect(20, 10, 75, 25));
-  EXPECT_EQ(tool2->madeButtons().front()->text(), "A\n0040002000250075B\n");
+  EXPECT_EQ(tool2->madeButtons().back()->text(), "B");
+  m.ToolSave->click();
+  EXPECT_EQ(Read(root / "key.txt"), "0010002000250075A\r\n0040002000250075B\r\n");
   EXPECT_TRUE(errors.shown.empty());
 }
 
@@ -360,6 +363,29 @@ TEST_F(Panels, KeyBordFallsBackToTheShippedLayoutAndReadsKeyTxtByDefault) {
   m.KeyBord->click();
   EXPECT_TRUE(vkeybord->isVisible());
   EXPECT_EQ(Captions(*vkeybord).back(), "Enter");
+}
+
+TEST_F(Panels, ShippedLayoutsFitTheKeyboardWindowAndTheirCaptionsTheirKeys) {
+  shippedLayouts = std::string(TAPWELL_SOURCE_DIR) + "/packaging/layouts";
+  Tmain& m = windows();
+  for (const QString& name : {QStringLiteral("sample1"), QStringLiteral("ThinkPad235")}) {
+    SCOPED_TRACE(name.toStdString());
+    const qsizetype before = vkeybord->madeButtons().size();
+    m.ComboBox2->setEditText(name);
+    m.KeyBord->click();
+    ASSERT_TRUE(errors.shown.empty()) << onlyError();
+    const QSize outer = OuterSize(*vkeybord);
+    EXPECT_GE(outer.width(), 200);
+    EXPECT_GE(outer.height(), 300);
+    const QList<QPushButton*> keys = vkeybord->madeButtons().mid(before);
+    ASSERT_GT(keys.size(), 40);
+    for (QPushButton* key : keys) {
+      EXPECT_TRUE(vkeybord->rect().contains(key->geometry())) << key->text().toStdString();
+      const int text = key->fontMetrics().horizontalAdvance(key->text());
+      EXPECT_LE(text + key->style()->pixelMetric(QStyle::PM_ButtonMargin), key->width())
+          << key->text().toStdString() << " needs " << text;
+    }
+  }
 }
 
 TEST_F(Panels, KeyBordWithAFailingRecordNeitherShowsNorSizesTheKeyboard) {

@@ -90,6 +90,21 @@ TEST_F(ScriptFilesUi, InitialFolderIsSetBeforeEveryUseAndTheLastNameIsOfferedAga
   EXPECT_EQ(dialogs.seen[0].directory, (root / "command").string());
 }
 
+TEST_F(ScriptFilesUi, ScriptFolderIsCreatedOnFirstUseElseTheDialogsOpenInTheDataFolder) {
+  Tmain& m = windows();
+  fs::remove(root / "command");
+  m.SaveBtn->click();
+  EXPECT_TRUE(fs::is_directory(root / "command"));
+  // A file where the folder should be: it cannot be made.
+  fs::remove(root / "command");
+  Write(root / "command", "");
+  m.LoadBtn->click();
+  ASSERT_EQ(dialogs.seen.size(), 2u);
+  EXPECT_EQ(dialogs.seen[0].directory, (root / "command").string());
+  EXPECT_EQ(dialogs.seen[1].directory, root.string());
+  EXPECT_TRUE(errors.shown.empty());
+}
+
 TEST_F(ScriptFilesUi, CancelDoesNothingAndShowsNothing) {
   Tmain& m = windows();
   m.Edit1->setText("keep");
@@ -106,14 +121,14 @@ TEST_F(ScriptFilesUi, LoadTakesTheFirstLineWithItsJapaneseFromShiftJisOrUtf8) {
   Tmain& m = windows();
   // "*notepad\"日本語\"" in Shift-JIS, then a second line.
   Write(root / "command" / "sjis.txt", "*notepad\"\x93\xfa\x96\x7b\x8c\xea\"\r\nsecond\r\n");
-  Write(root / "command" / "utf8.txt", "_a\n\"テスト\"\rrest");
+  Write(root / "command" / "utf8.txt", "\"テスト\"_a\nrest");
   Write(root / "command" / "empty.txt", "");
   dialogs.answers = {(root / "command" / "sjis.txt").string(), (root / "command" / "utf8.txt").string(),
                      (root / "command" / "empty.txt").string()};
   m.LoadBtn->click();
   EXPECT_EQ(m.Edit1->text(), QStringLiteral("*notepad\"日本語\""));
   m.LoadBtn->click();
-  EXPECT_EQ(m.Edit1->text(), QStringLiteral("_a\n\"テスト\""));
+  EXPECT_EQ(m.Edit1->text(), QStringLiteral("\"テスト\"_a"));
   m.LoadBtn->click();
   EXPECT_EQ(m.Edit1->text(), QString());
   EXPECT_TRUE(errors.shown.empty());
@@ -331,11 +346,7 @@ TEST_F(ScriptFilesUi, ShortcutInARealIniFileReadableByItsOwnerOnly) {
   struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600);
-  {
-    QSettings raw(QString::fromStdString(file.string()), QSettings::IniFormat);
-    EXPECT_EQ(raw.childGroups(), QStringList{QStringLiteral("data")});
-    EXPECT_EQ(raw.value("data/time1").toString(), "7:05:00");
-  }
+  EXPECT_EQ(Read(file), "[data]\ntime1=7:05:00\ndata1=" + script.toStdString() + "\n");
 
   Select(m.Hour, 0);
   m.Edit1->clear();

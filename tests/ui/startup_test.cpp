@@ -30,6 +30,29 @@ TEST(SplashArithmetic, CentresWithIntegerHalving) {
   EXPECT_EQ(CentredLeft(367, 61), 153);
 }
 
+// A handover timer that the test fires.
+class FakeSplashTimer : public SplashTimer {
+ public:
+  void start(int ms, std::function<void()> elapsed) override {
+    interval_ = ms;
+    elapsed_ = std::move(elapsed);
+    active_ = true;
+  }
+  void stop() override { active_ = false; }
+  bool isActive() const override { return active_; }
+  int interval() const override { return interval_; }
+  // The interval has passed: calls back as the event loop would.
+  void fire() {
+    ASSERT_TRUE(active_) << "fired while not armed";
+    elapsed_();
+  }
+
+ private:
+  int interval_ = 0;
+  bool active_ = false;
+  std::function<void()> elapsed_;
+};
+
 class StartupTest : public ui::testing::MainFixture {
  protected:
   void SetUp() override {
@@ -39,12 +62,15 @@ class StartupTest : public ui::testing::MainFixture {
   void TearDown() override { ReleaseMode = savedRelease_; }
 
   ApplicationWindows& windows(bool trayStart = false) {
-    if (!windows_)
-      windows_ =
-          std::make_unique<ApplicationWindows>(WindowServices{services(), QSize(1024, 768), trayStart});
+    if (!windows_) {
+      WindowServices s{services(), QSize(1024, 768), trayStart};
+      s.splashTimer = &splashTimer;
+      windows_ = std::make_unique<ApplicationWindows>(std::move(s));
+    }
     return *windows_;
   }
 
+  FakeSplashTimer splashTimer;
   std::unique_ptr<ApplicationWindows> windows_;
   fake::FakeIniStore store;
   bool savedRelease_ = true;
@@ -102,7 +128,7 @@ TEST_F(StartupTest, TimerHandoverInReleaseMode) {
   ApplicationWindows& w = windows();
   ReleaseMode = true;  // whatever the build's flag
   w.start();
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_FALSE(w.startup->Timer1->isActive());
   EXPECT_TRUE(w.main->isVisible());
   EXPECT_FALSE(w.startup->isVisible());
@@ -146,7 +172,7 @@ TEST_F(StartupTest, TimerHandoverInDevelopmentMode) {
                     (w.main->isVisible() ? "+main" : ""));
   };
   w.start();
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].first, "自動バージョン管理");
   EXPECT_EQ(boxes.shown[0].second, Product().version + "を記録しました");
@@ -189,13 +215,29 @@ TEST_F(StartupTest, ClickOnALabelDoesNothing) {
   EXPECT_TRUE(w.startup->Timer1->isActive());
 }
 
-TEST_F(StartupTest, TheTimerHandsOverAfterTwoSeconds) {
+TEST_F(StartupTest, TheTimerArmedForTwoSecondsHandsOverWhenItFires) {
   ApplicationWindows& w = windows();
+  ReleaseMode = true;
+  EXPECT_EQ(w.startup->Timer1, &splashTimer);
+  EXPECT_EQ(splashTimer.interval(), 2000);
   w.start();
-  QTest::qWait(1500);
+  QCoreApplication::processEvents();
   EXPECT_FALSE(w.main->isVisible());
-  QTRY_VERIFY_WITH_TIMEOUT(w.main->isVisible(), 2000);
+  splashTimer.fire();
+  EXPECT_TRUE(w.main->isVisible());
   EXPECT_FALSE(w.startup->isVisible());
+  EXPECT_FALSE(splashTimer.isActive());
+}
+
+TEST(QtSplashTimer, CallsBackOnTheEventLoopOnceItsIntervalHasPassed) {
+  QtSplashTimer timer;
+  int calls = 0;
+  timer.start(1, [&] { ++calls; });
+  EXPECT_TRUE(timer.isActive());
+  EXPECT_EQ(timer.interval(), 1);
+  EXPECT_EQ(calls, 0);
+  QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 20000);
+  EXPECT_FALSE(timer.isActive());
 }
 
 TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
@@ -205,7 +247,7 @@ TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
   QCoreApplication::processEvents();
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].second, "Registration Error.");
-  w.startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_TRUE(w.main->isVisible());
   EXPECT_EQ(w.main->windowTitle().toStdString(), "Tapwell");
 }
@@ -213,7 +255,7 @@ TEST_F(StartupTest, WithoutATrayTheStartCompletesAndTheMainWindowComes) {
 TEST_F(StartupTest, StartedForTheTrayTheMainWindowStaysHiddenBehindItsIcon) {
   settings = &store;
   windows(true).start();
-  windows_->startup->Timer1Timer();
+  splashTimer.fire();
   EXPECT_FALSE(windows_->startup->isVisible());
   EXPECT_FALSE(windows_->main->isVisible());
   EXPECT_TRUE(windows_->main->IconTray1->Registered());
@@ -228,11 +270,11 @@ TEST_F(StartupTest, StartedForTheTrayWithoutATrayTheMainWindowComesWhenTheWaitIs
   trayWait = std::chrono::milliseconds(1);
   settings = &store;
   windows(true).start();
-  windows_->startup->Timer1Timer();
+  splashTimer.fire();
   // Still waiting for a tray host: no window, no report.
   EXPECT_FALSE(windows_->main->isVisible());
   EXPECT_TRUE(errors.shown.empty());
-  QTRY_VERIFY_WITH_TIMEOUT(windows_->main->isVisible(), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(windows_->main->isVisible(), 20000);
   EXPECT_FALSE(windows_->main->isMinimized());
   ASSERT_EQ(errors.shown.size(), 1u);
   EXPECT_EQ(errors.shown[0].second, "Registration Error.");
@@ -244,7 +286,7 @@ TEST_F(StartupTest, StartedForTheTrayTheStoredShortcutIsArmed) {
   store.keys[key]["data"]["time1"] = {"9:05:07"};
   store.keys[key]["data"]["data1"] = {"_a"};
   ApplicationWindows& w = windows(true);
-  QTRY_COMPARE_WITH_TIMEOUT(w.main->Edit1->text(), QStringLiteral("_a"), 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(w.main->Edit1->text(), QStringLiteral("_a"), 20000);
   EXPECT_EQ(w.main->Hour->currentText(), "9");
   EXPECT_EQ(w.main->Minute->currentText(), "05");
   EXPECT_EQ(w.main->Second->currentText(), "07");
@@ -256,7 +298,7 @@ TEST_F(StartupTest, StartedForTheTrayAFailingShortcutIsReportedOnceAndNoneIsNoBo
   const std::string key = store::ShortcutKeyPath("Tapwell");
   store.keys[key]["data"]["time1"] = {"9:x5:07"};
   windows(true);
-  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), 1u, 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(errors.shown.size(), 1u, 20000);
   EXPECT_EQ(errors.shown[0].second, "'x5' は整数ではありません.");
   EXPECT_EQ(windows_->main->Hour->currentText(), "9");
   QCoreApplication::processEvents();
@@ -267,7 +309,7 @@ TEST_F(StartupTest, StartedForTheTrayAFailingShortcutIsReportedOnceAndNoneIsNoBo
   store.keys.clear();
   store.log.clear();
   ApplicationWindows& w = windows(true);
-  QTRY_COMPARE_WITH_TIMEOUT(store.log.size(), 2u, 5000);  // the key opened and "time1" read
+  QTRY_COMPARE_WITH_TIMEOUT(store.log.size(), 2u, 20000);  // the key opened and "time1" read
   QCoreApplication::processEvents();
   EXPECT_TRUE(errors.shown.empty());
   EXPECT_TRUE(boxes.shown.empty());

@@ -7,7 +7,6 @@
 
 #include "app/snapshot.h"
 #include "core/product.h"
-#include "platform/qt/window_state.h"
 #include "store/layout_file.h"
 
 namespace tapwell::app {
@@ -25,11 +24,10 @@ ApplicationWindows::ApplicationWindows(WindowServices services) : services_(std:
     shared.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";
   }
   if (shared.shippedLayouts.empty()) {
-    shared.shippedLayouts =
-        store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString(), TAPWELL_SOURCE_DIR);
+    shared.shippedLayouts = store::ShippedLayoutFolder(QCoreApplication::applicationFilePath().toStdString());
   }
   // The splash first: it fills the product strings that the main window reads.
-  startup = create<Tstartup>(services_.screen);
+  startup = create<Tstartup>(services_.screen, services_.splashTimer);
   main = create<ui::Tmain>(shared);
   Log = create<TLog>();
   Tool = create<TTool>();
@@ -87,16 +85,16 @@ void ApplicationWindows::showMain() {
   main->activateWindow();
 }
 
-TaskbarExclusion::TaskbarExclusion(std::function<bool()> trayRegistered, QObject* parent)
-    : QObject(parent), trayRegistered_(std::move(trayRegistered)) {
+TaskbarExclusion::TaskbarExclusion(std::function<bool()> trayRegistered, platform::WindowSystem* windows,
+                                   QObject* parent)
+    : QObject(parent), trayRegistered_(std::move(trayRegistered)), windows_(windows) {
   if (qApp)
     qApp->installEventFilter(this);
 }
 
 void TaskbarExclusion::apply(QWidget* window, bool skip) {
-  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
-    return;
-  platform::SetSkipTaskbar(window, skip);
+  if (!window->isWindow() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip) return;
+  if (windows_) windows_->setSkipTaskbar(window->winId(), window->isVisible(), skip);
 }
 
 void TaskbarExclusion::refresh() {
@@ -110,8 +108,7 @@ void TaskbarExclusion::refresh() {
 bool TaskbarExclusion::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow())
-      apply(w, trayRegistered_());
+    if (w->isWindow()) apply(w, trayRegistered_());
   }
   return QObject::eventFilter(watched, event);
 }

@@ -11,6 +11,7 @@
 
 #include "app/gui/other_forms.h"
 #include "app/gui/startup_form.h"
+#include "platform/window_system.h"
 #include "ui/main_form.h"
 #include "ui/panels.h"
 
@@ -24,6 +25,8 @@ struct WindowServices {
   // Started at login: the main window stays behind its tray icon, and the stored
   // shortcut is loaded at start.
   bool trayStart = false;
+  // The splash's handover timer; a QtSplashTimer by default.
+  SplashTimer* splashTimer = nullptr;
 };
 
 class ApplicationWindows {
@@ -61,7 +64,9 @@ class ApplicationWindows {
 class TaskbarExclusion : public QObject {
   Q_OBJECT
  public:
-  TaskbarExclusion(std::function<bool()> trayRegistered, QObject* parent = nullptr);
+  // States go through windows; nothing is changed without it.
+  TaskbarExclusion(std::function<bool()> trayRegistered, platform::WindowSystem* windows,
+                   QObject* parent = nullptr);
   // Applies the current state to every top-level window.
   void refresh();
 
@@ -71,6 +76,7 @@ class TaskbarExclusion : public QObject {
  private:
   void apply(QWidget* window, bool skip);
   std::function<bool()> trayRegistered_;
+  platform::WindowSystem* windows_;
 };
 
 }  // namespace tapwell::app

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdlib>
@@ -27,6 +26,7 @@
 #include "platform/qt/qt_tray_icon.h"
 #include "platform/x11/x11_keyboard.h"
 #include "platform/x11/x11_stop_key.h"
+#include "platform/x11/x11_window_system.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
@@ -171,8 +171,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   if (!opened.keyboard) {
     // Without key injection the program cannot do its work: say why and end.
     std::cerr << "tapwell: " << opened.error << "\n";
-    QMessageBox box(QMessageBox::Critical, "Tapwell", QString::fromStdString(opened.error), QMessageBox::Ok);
-    box.exec();
+    ui::QtErrorReport().showError("Tapwell", opened.error);
     return kExitNoDisplay;
   }
   platform::x11::X11Keyboard& keyboard = *opened.keyboard;
@@ -184,6 +183,11 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
+  // The window manager's frames and states, on the toolkit's own connection.
+  std::unique_ptr<platform::x11::X11WindowSystem> windowSystem;
+  if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
+    windowSystem = std::make_unique<platform::x11::X11WindowSystem>(x11->display());
+  ui::TForm::setWindowSystem(windowSystem.get());
   auto makeStepTimer = [](std::function<void()> onTick) -> std::unique_ptr<platform::DeadlineTimer> {
     auto timer = std::make_unique<platform::QtStepTimer>();
     timer->setHandler(std::move(onTick));
@@ -211,7 +215,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
   ui::TIconTray& icon = *windows.main->IconTray1;
-  TaskbarExclusion exclusion([&icon] { return icon.Shown(); });
+  TaskbarExclusion exclusion([&icon] { return icon.Shown(); }, windowSystem.get());
   // Whenever a tray host comes or goes: the taskbar follows, and a main window
   // hidden behind an icon that has gone with its host comes back minimised, so
   // that it can still be reached.
@@ -255,6 +259,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // the application object still exists.
   windows.main->releaseHeldKeys();
   keyboard.shutdown();
+  ui::TForm::setWindowSystem(nullptr);
   return code;
 }
 

@@ -30,7 +30,22 @@ ClickTakingLabel* MakeLabel(QWidget* parent, const char* name, const QString& te
 
 }  // namespace
 
-Tstartup::Tstartup(QSize screen) : screen_(screen) {
+QtSplashTimer::QtSplashTimer() {
+  timer_.setObjectName(QStringLiteral("Timer1"));
+  timer_.setSingleShot(true);
+  // A coarse timer of two seconds may fire up to 100 ms late.
+  timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+    if (elapsed_) elapsed_();
+  });
+}
+
+void QtSplashTimer::start(int ms, std::function<void()> elapsed) {
+  elapsed_ = std::move(elapsed);
+  timer_.start(ms);
+}
+
+Tstartup::Tstartup(QSize screen, SplashTimer* timer) : screen_(screen) {
   setObjectName(QStringLiteral("startup"));
   setWindowTitle(QStringLiteral("startup"));
   setBorderless(true);
@@ -52,13 +67,12 @@ Tstartup::Tstartup(QSize screen) : screen_(screen) {
   ReleaseCheck->setChecked(TAPWELL_RELEASE_MODE != 0);
   ReleaseCheck->setVisible(false);
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(2000);
-  // A coarse timer of two seconds may fire up to 100 ms late.
-  Timer1->setTimerType(Qt::PreciseTimer);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-  Timer1->start();
+  if (timer == nullptr) {
+    ownTimer_ = std::make_unique<QtSplashTimer>();
+    timer = ownTimer_.get();
+  }
+  Timer1 = timer;
+  Timer1->start(kHandoverMs, [this] { Timer1Timer(); });
 
   FormCreate();
 }

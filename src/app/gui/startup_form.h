@@ -7,10 +7,37 @@
 #include <QSize>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "ui/forms.h"
 
 namespace tapwell::app {
+
+// The timer that ends the splash: armed once for an interval, it calls back when
+// the interval has passed. A QTimer in the program; tests fire it themselves.
+class SplashTimer {
+ public:
+  virtual ~SplashTimer() = default;
+  virtual void start(int ms, std::function<void()> elapsed) = 0;
+  virtual void stop() = 0;
+  virtual bool isActive() const = 0;
+  // The interval of the last start.
+  virtual int interval() const = 0;
+};
+
+// A SplashTimer on the event loop.
+class QtSplashTimer : public SplashTimer {
+ public:
+  QtSplashTimer();
+  void start(int ms, std::function<void()> elapsed) override;
+  void stop() override { timer_.stop(); }
+  bool isActive() const override { return timer_.isActive(); }
+  int interval() const override { return timer_.interval(); }
+
+ private:
+  QTimer timer_;
+  std::function<void()> elapsed_;
+};
 
 // The release flag, copied from the splash's ReleaseCheck while it is created.
 extern bool ReleaseMode;
@@ -56,8 +83,11 @@ class Tstartup : public ui::TForm {
   static constexpr int kWidth = 367;
   static constexpr int kHeight = 106;
 
-  // The screen size is that of the primary screen unless given.
-  explicit Tstartup(QSize screen = QSize());
+  static constexpr int kHandoverMs = 2000;
+
+  // The screen size is that of the primary screen unless given; the handover
+  // timer is a QtSplashTimer unless given.
+  explicit Tstartup(QSize screen = QSize(), SplashTimer* timer = nullptr);
 
   void setHandover(Handover handover) { handover_ = std::move(handover); }
 
@@ -74,7 +104,7 @@ class Tstartup : public ui::TForm {
   // Names the key that ends a running script, in the bottom right corner.
   ClickTakingLabel* StopKeyLabel = nullptr;
   QCheckBox* ReleaseCheck = nullptr;
-  QTimer* Timer1 = nullptr;
+  SplashTimer* Timer1 = nullptr;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -82,6 +112,7 @@ class Tstartup : public ui::TForm {
 
  private:
   QSize screen_;
+  std::unique_ptr<SplashTimer> ownTimer_;
   Handover handover_;
   bool handedOver_ = false;
   bool pressed_ = false;

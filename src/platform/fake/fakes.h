@@ -46,7 +46,17 @@ class RecordingKeyboard : public platform::Keyboard {
 class RecordingLauncher : public platform::Launcher {
  public:
   void start(const std::string& token) override { tokens.push_back(token); }
+  // Records the document like a token; returns openError, and keeps failedLater
+  // for the test to call.
+  std::string openDocument(const std::string& path,
+                           std::function<void(const std::string& reason)> failedLater) override {
+    tokens.push_back(path);
+    laterFailure = std::move(failedLater);
+    return openError;
+  }
   std::vector<std::string> tokens;
+  std::string openError;
+  std::function<void(const std::string& reason)> laterFailure;
 };
 
 // Records the boxes shown; onShow runs while the box is "open".

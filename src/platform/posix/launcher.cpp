@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 extern char** environ;
 
@@ -228,6 +229,62 @@ void PosixLauncher::start(const std::string& token) {
     err_ << "tapwell: cannot start '" << token << "': " << error << "\n";
     err_.flush();
   }
+}
+
+std::string PosixLauncher::openDocument(const std::string& path,
+                                        std::function<void(const std::string& reason)> failedLater) {
+  const std::string opener = FindExecutable("xdg-open", PathList());
+  if (opener.empty()) return "xdg-open is not installed";
+  std::vector<char*> args{const_cast<char*>(opener.c_str()), const_cast<char*>(path.c_str()), nullptr};
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return std::strerror(errno);
+  const pid_t watcher = ::fork();
+  if (watcher < 0) {
+    const int error = errno;
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return std::strerror(error);
+  }
+  if (watcher == 0) {
+    // The watcher runs the opener in a session of its own and reports how it
+    // ended; only async-signal-safe calls after fork.
+    ::close(fds[0]);
+    ::setsid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int null = ::open("/dev/null", O_RDONLY);
+      if (null >= 0 && null != 0) {
+        ::dup2(null, 0);
+        ::close(null);
+      }
+      ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+      ::execve(args[0], args.data(), environ);
+      ::_exit(127);
+    }
+    int status = 0;
+    int code = 127;
+    if (child > 0) {
+      while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    WriteAll(fds[1], &code, sizeof code);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::thread([fd = fds[0], watcher, failedLater = std::move(failedLater)] {
+    int code = 0;
+    ssize_t n;
+    while ((n = ::read(fd, &code, sizeof code)) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    while (::waitpid(watcher, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (n == static_cast<ssize_t>(sizeof code) && code != 0 && failedLater) {
+      failedLater("xdg-open ended with status " + std::to_string(code));
+    }
+  }).detach();
+  return {};
 }
 
 }  // namespace tapwell::platform

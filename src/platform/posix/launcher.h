@@ -50,6 +50,11 @@ class PosixLauncher : public Launcher {
   // but the exec itself.
   void start(const std::string& token) override;
 
+  // Hands the document to xdg-open, which a watching process of its own waits
+  // for, so that an opener ending with a failure is reported.
+  std::string openDocument(const std::string& path,
+                           std::function<void(const std::string& reason)> failedLater) override;
+
   // Spawns argv (argv[0] a path) detached; returns the process id, or -1 with the
   // reason in `error`.
   static int Spawn(const std::vector<std::string>& argv, std::string& error);

@@ -30,10 +30,10 @@ std::string DataFolderFor(const std::string& programFile, const std::string& xdg
   std::error_code ec;
   const bool installed =
       bin.filename() == "bin" && fs::is_directory(bin.parent_path() / "share" / "tapwell", ec);
-  // A program folder that may not be written (a read-only portable folder, a
-  // copy in a system folder) keeps its data in the user's data folder instead,
-  // so that saving there can succeed.
-  if (!installed && ::access(folder.c_str(), W_OK) == 0) return folder;
+  // A portable copy keeps its data beside the program even when that folder may
+  // not be written: the files are read where they are, and a save that cannot be
+  // written there is reported rather than sent elsewhere.
+  if (!installed) return folder;
   fs::path data;
   if (!xdgDataHome.empty() && fs::path(xdgDataHome).is_absolute()) {
     data = fs::path(xdgDataHome) / "Tapwell";

@@ -1,22 +1,20 @@
 #include "platform/qt/qt_ini_store.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QStandardPaths>
 #include <QString>
-#include <QStringList>
-#include <QVariant>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/errors.h"
 
 namespace tapwell::platform {
@@ -63,8 +61,94 @@ std::string Utf8(const QString& text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+// The lines of the file: a line ends at CR LF, CR or LF; a file that ends with a
+// line end has no further empty line.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// "[name]" gives name; a line that starts with "[" and does not end with "]" is
+// no line of an INI file.
+std::optional<std::string> SectionOf(const std::string& line, const std::string& file) {
+  const std::string_view text = Trimmed(line);
+  if (text.empty() || text.front() != '[') return std::nullopt;
+  if (text.back() != ']') throw ERegistryError("設定ファイルの形式が正しくありません: " + file);
+  return std::string(Trimmed(text.substr(1, text.size() - 2)));
+}
+
+// The name of a "name=value" line; nothing for blank lines and comments.
+std::optional<std::string> NameOf(const std::string& line) {
+  const std::size_t equals = line.find('=');
+  if (equals == std::string::npos) return std::nullopt;
+  const std::string_view name = Trimmed(std::string_view(line).substr(0, equals));
+  if (name.empty() || name.front() == ';' || name.front() == '#') return std::nullopt;
+  return std::string(name);
+}
+
+// Where the value name of section is: the index of its line, or nothing; and the
+// index after the last value line of the section's first block (npos when the
+// section is missing).
+struct Place {
+  std::optional<std::size_t> line;
+  std::size_t sectionEnd = std::string::npos;
+};
+
+Place Find(const std::vector<std::string>& lines, const std::string& section, const std::string& name,
+           const std::string& file) {
+  Place place;
+  bool inSection = false;
+  bool firstBlock = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (const auto header = SectionOf(lines[i], file)) {
+      inSection = *header == section;
+      firstBlock = inSection && place.sectionEnd == std::string::npos;
+      if (firstBlock) place.sectionEnd = i + 1;
+      continue;
+    }
+    const auto key = inSection ? NameOf(lines[i]) : std::nullopt;
+    if (!key) continue;
+    if (firstBlock) place.sectionEnd = i + 1;
+    if (*key == name && !place.line) place.line = i;
+  }
+  return place;
+}
+
+std::string ReadWhole(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ERegistryError(WithReason("設定ファイルを読めません", file, errno));
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      throw ERegistryError(WithReason("設定ファイルを読めません", file, error));
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return text;
 }
 
 }  // namespace
@@ -90,7 +174,6 @@ std::string QtIniStore::FileForKey(const std::string& configFolder, const std::s
 }
 
 void QtIniStore::open(const std::string& keyPath) {
-  settings_.reset();
   file_.clear();
   const std::string folder = configFolder_.empty() ? UserConfigFolder() : configFolder_;
   if (folder.empty()) throw ERegistryError("設定のフォルダーがわかりません: " + keyPath);
@@ -119,103 +202,56 @@ void QtIniStore::open(const std::string& keyPath) {
   if (!S_ISREG(st.st_mode)) {
     throw ERegistryError(WithReason("設定ファイルを開けません", file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
   }
-  const int check = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (check < 0) throw ERegistryError(WithReason("設定ファイルを読めません", file, errno));
-  ::close(check);
-
-  auto settings = std::make_unique<QSettings>(FromUtf8(file), QSettings::IniFormat);
-  if (settings->status() == QSettings::FormatError) {
-    throw ERegistryError("設定ファイルの形式が正しくありません: " + file);
-  }
-  if (settings->status() != QSettings::NoError) throw ERegistryError("設定ファイルを読めません: " + file);
-  settings_ = std::move(settings);
+  // Reading it now reports a file that cannot be read or is no INI file.
+  for (const std::string& line : Lines(ReadWhole(file))) SectionOf(line, file);
   file_ = file;
 }
 
-QSettings& QtIniStore::settings(const std::string& name) {
-  if (!settings_) throw ERegistryError("'" + name + "' を読み書きするキーが開かれていません");
-  return *settings_;
+const std::string& QtIniStore::openFile(const std::string& name) const {
+  if (file_.empty()) throw ERegistryError("'" + name + "' を読み書きするキーが開かれていません");
+  return file_;
 }
 
 std::string QtIniStore::readString(const std::string& section, const std::string& name,
                                    const std::string& defaultValue) {
-  QSettings& s = settings(name);
-  const QString key = FromUtf8(section + "/" + name);
-  if (!s.contains(key)) return defaultValue;
-  const QVariant value = s.value(key);
-  if (value.typeId() != QMetaType::QString) {
-    throw ERegistryError("設定値 '" + name + "' は文字列ではありません: " + file_);
-  }
-  return Utf8(value.toString());
+  const std::string& file = openFile(name);
+  // Read afresh every time, so that an edit made by hand meanwhile is seen.
+  const std::vector<std::string> lines = Lines(ReadWhole(file));
+  const Place place = Find(lines, section, name, file);
+  if (!place.line) return defaultValue;
+  const std::string& line = lines[*place.line];
+  return line.substr(line.find('=') + 1);
 }
 
 void QtIniStore::writeString(const std::string& section, const std::string& name, const std::string& value) {
-  QSettings& current = settings(name);
-  const QString key = FromUtf8(section + "/" + name);
+  const std::string& file = openFile(name);
   const std::string what = "設定値 '" + name + "' を書き込めません";
+  // A value is the rest of its line: a line end inside it would end it early.
+  if (value.find_first_of("\r\n") != std::string::npos) {
+    throw ERegistryError(what + ": " + file + " (改行を含んでいます)");
+  }
   // A file that may not be written is not replaced.
-  if (::access(file_.c_str(), W_OK) != 0) throw ERegistryError(WithReason(what, file_, errno));
-  // QSettings counts a write that stopped short (a full disk, a file-size limit)
-  // as done and replaces the file with what it got. So the new contents go to a
-  // file of their own first, are read back, and only then replace the old file
-  // (the target of a symbolic link, which stays a link).
-  std::error_code linkError;
-  std::string target = std::filesystem::canonical(file_, linkError).string();
-  if (linkError) target = file_;
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());  // readable by its owner only, as the file
-  if (fd < 0) throw ERegistryError(WithReason(what, file_, errno));
-  ::close(fd);
-  const QStringList keys = current.allKeys();
-  bool written = false;
-  {
-    QSettings next(FromUtf8(temp), QSettings::IniFormat);
-    for (const QString& k : keys) next.setValue(k, current.value(k));
-    next.setValue(key, FromUtf8(value));
-    next.sync();
-    written = next.status() == QSettings::NoError;
+  if (::access(file.c_str(), W_OK) != 0) throw ERegistryError(WithReason(what, file, errno));
+  std::vector<std::string> lines = Lines(ReadWhole(file));
+  const Place place = Find(lines, section, name, file);
+  const std::string entry = name + "=" + value;
+  if (place.line) {
+    lines[*place.line] = entry;
+  } else if (place.sectionEnd != std::string::npos) {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.sectionEnd), entry);
+  } else {
+    if (!lines.empty() && !lines.back().empty()) lines.emplace_back();
+    lines.push_back("[" + section + "]");
+    lines.push_back(entry);
   }
-  if (written) {
-    // QSettings keeps what it wrote in a cache by file name: read back under a
-    // name it has never seen, so that the bytes on the disk are what is read.
-    std::string fresh = target + ".XXXXXX";
-    const int freshFd = ::mkstemp(fresh.data());
-    if (freshFd >= 0) ::close(freshFd);
-    written = freshFd >= 0 && ::rename(temp.c_str(), fresh.c_str()) == 0;
-    if (written) {
-      temp = fresh;
-    } else if (freshFd >= 0) {
-      ::unlink(fresh.c_str());
-    }
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  // The file may hold scripts with passwords: it stays its owner's only.
+  try {
+    WriteFileAtomic(file, text, 0600);
+  } catch (const EInOutError& e) {
+    throw ERegistryError(what + ": " + e.what());
   }
-  if (written) {
-    QSettings check(FromUtf8(temp), QSettings::IniFormat);
-    written = check.status() == QSettings::NoError && check.value(key) == FromUtf8(value);
-    for (const QString& k : keys) {
-      if (!written) break;
-      if (k != key) written = check.value(k) == current.value(k);
-    }
-  }
-  if (written && ::rename(temp.c_str(), target.c_str()) == 0) {
-    // Read afresh, so that later reads see the file as it now is.
-    settings_ = std::make_unique<QSettings>(FromUtf8(file_), QSettings::IniFormat);
-    return;
-  }
-  int error = written ? errno : EIO;
-  ::unlink(temp.c_str());
-  if (!written) {
-    // QSettings gives no reason; the disk and the limits tell it.
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-    struct statvfs disk {};
-    struct rlimit limit {};
-    if (::statvfs(folder.c_str(), &disk) == 0 && disk.f_bavail == 0) {
-      error = ENOSPC;
-    } else if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-      error = EFBIG;
-    }
-  }
-  throw ERegistryError(WithReason(what, file_, error));
 }
 
 }  // namespace tapwell::platform

@@ -1,9 +1,9 @@
 // The settings store on Linux: one INI file per key under the user's
-// configuration folder, read and written through QSettings.
+// configuration folder. A value is stored as the plain text after "=" on its line
+// and read back the same way, with no quoting or escaping, so that a value
+// written by hand ("data1=_a,_b") means what the program would have written.
 #pragma once
 
-#include <QSettings>
-#include <memory>
 #include <string>
 
 #include "platform/ini_store.h"
@@ -13,8 +13,12 @@ namespace tapwell::platform {
 // The key "Software\qorvex\Tapwell" is the file qorvex/Tapwell.ini in the
 // configuration folder ($XDG_CONFIG_HOME, else ~/.config), the file QSettings
 // uses for organisation "qorvex" and application "Tapwell"; a section is an INI
-// section ("data" is [data]). The file is created, empty and readable by its
-// owner only (0600), when the key is opened: it may hold scripts with passwords.
+// section ("data" is [data]) and a value a "name=value" line in it: the value is
+// everything after the first "=" up to the line end (CR LF, CR or LF), exactly.
+// Lines the store does not know (comments, other sections) are kept when it
+// writes. The file is created, empty and readable by its owner only (0600), when
+// the key is opened: it may hold scripts with passwords. A write replaces the
+// file through a temporary file renamed over it.
 class QtIniStore : public IniStore {
  public:
   // Files under the user's configuration folder, looked up when a key is opened.
@@ -39,11 +43,12 @@ class QtIniStore : public IniStore {
   static std::string UserConfigFolder();
 
  private:
-  QSettings& settings(const std::string& name);
+  // The file of the open key; raises ERegistryError naming the value when no key
+  // is open.
+  const std::string& openFile(const std::string& name) const;
 
   std::string configFolder_;
   std::string file_;
-  std::unique_ptr<QSettings> settings_;
 };
 
 }  // namespace tapwell::platform

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::int16_t kShift = 0x100;
 constexpr std::int16_t kCtrl = 0x200;
+constexpr std::uint8_t kVkKanji = 0x19;
 
 bool IsLetterKeysym(std::uint32_t keysym) {
   return keysym >= XK_a && keysym <= XK_z;
@@ -59,6 +60,16 @@ KeyTarget KeymapModel::computeTarget(std::uint8_t vk) const {
     return t;
   }
   if (!table_.known(vk)) return t;
+  // On the Japanese layout the key named KANJI is Hankaku/Zenkaku, the key input
+  // methods toggle on (Kanji is only its shifted symbol there).
+  if (vk == kVkKanji && table_.layout() == KeyLayout::Jp) {
+    if (const std::uint8_t keycode = find(XK_Zenkaku_Hankaku, 0); keycode != 0) {
+      t.kind = KeyTarget::Kind::Keycode;
+      t.keycode = keycode;
+      t.keysym = XK_Zenkaku_Hankaku;
+      return t;
+    }
+  }
   std::uint8_t position = table_.keycodeForVk(vk);
   if (position != 0 && reserved_[position]) position = 0;
   const std::uint32_t keysym = table_.keysymForVk(vk);
@@ -72,7 +83,7 @@ KeyTarget KeymapModel::computeTarget(std::uint8_t vk) const {
     return t;
   }
   // A key counts only when it gives the keysym unshifted: a symbol that needs
-  // Shift (Kanji on the Japanese Hankaku/Zenkaku key) is another key's meaning.
+  // Shift is another key's meaning.
   std::uint8_t keycode = 0;
   if (position != 0 && keymap_.at(position, 0) == keysym) {
     keycode = position;

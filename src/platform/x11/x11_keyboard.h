@@ -19,8 +19,9 @@ namespace tapwell::platform::x11 {
 class X11Keyboard final : public Keyboard {
  public:
   // How long a spare keycode keeps its symbol after its last event at least:
-  // receiving clients look the key up after the event has arrived.
-  static constexpr std::chrono::milliseconds kSpareHold{100};
+  // receiving clients look the key up after the event has arrived, and a client
+  // on a busy machine may read its events a good while after they were sent.
+  static constexpr std::chrono::milliseconds kSpareHold{1000};
 
   struct OpenResult {
     std::unique_ptr<X11Keyboard> keyboard;

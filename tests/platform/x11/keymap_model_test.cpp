@@ -99,8 +99,17 @@ TEST_F(Keymaps, KeypadDigitsAndPointWhateverNumLock) {
 }
 
 TEST_F(Keymaps, ShiftedSymbolsDoNotCountOnJp) {
-  // Kanji is on Hankaku/Zenkaku only with Shift.
-  ExpectSpare(jp, 25, XK_Kanji);
+  // KANJI is the Hankaku/Zenkaku key itself there, as the key it is named after.
+  ExpectKey(jp, 25, 49);
+  EXPECT_EQ(jp.resolve(25).keysym, XK_Zenkaku_Hankaku);
+  // A Japanese layout without that key keeps Kanji on a spare keycode.
+  CoreKeymap noZenkaku = jpMap;
+  for (std::uint32_t& keysym : noZenkaku.keysyms) {
+    if (keysym == XK_Zenkaku_Hankaku) keysym = 0;
+  }
+  KeymapModel m;
+  m.load(noZenkaku, KeyLayout::Jp);
+  ExpectSpare(m, 25, XK_Kanji);
   ExpectKey(jp, 0xF3, 49);
   ExpectKey(jp, 0xC0, 34);
   ExpectKey(jp, 0xE2, 97);

@@ -1,0 +1,105 @@
+#include "app/backends.h"
+
+#include <cstdlib>
+#include <ostream>
+#include <string_view>
+
+#include "app/cli.h"
+#include "platform/x11/x11_keyboard.h"
+#if TAPWELL_HAVE_WAYLAND
+#include "platform/wayland/wayland_keyboard.h"
+#endif
+
+namespace tapwell::app {
+
+namespace {
+
+bool Set(const char* value) {
+  return value != nullptr && *value != '\0';
+}
+
+template <class K>
+class Backend final : public KeyBackend {
+ public:
+  explicit Backend(std::unique_ptr<K> keyboard) : keyboard_(std::move(keyboard)) {}
+  platform::Keyboard& keyboard() override { return *keyboard_; }
+  int connectionFd() const override { return keyboard_->connectionFd(); }
+  void readEvents() override { keyboard_->readEvents(); }
+  void shutdown() override { keyboard_->shutdown(); }
+
+ private:
+  std::unique_ptr<K> keyboard_;
+};
+
+template <class K>
+std::unique_ptr<KeyBackend> Open(std::string& error) {
+  auto opened = K::Open();
+  if (!opened.keyboard) {
+    error = opened.error;
+    return nullptr;
+  }
+  return std::make_unique<Backend<K>>(std::move(opened.keyboard));
+}
+
+}  // namespace
+
+BackendPlan PlanBackends(const char* override, const char* waylandDisplay) {
+  BackendPlan plan;
+  if (Set(override)) {
+    const std::string_view name = override;
+    if (name == "x11") {
+      plan.order = {BackendKind::X11};
+    } else if (name == "wayland") {
+      plan.order = {BackendKind::Wayland};
+    } else {
+      plan.error = "TAPWELL_BACKEND must be x11 or wayland, not '" + std::string(name) + "'";
+    }
+    return plan;
+  }
+  if (Set(waylandDisplay)) {
+    plan.order = {BackendKind::Wayland, BackendKind::X11};
+  } else {
+    plan.order = {BackendKind::X11};
+  }
+  return plan;
+}
+
+OpenedBackend OpenKeyBackend(std::ostream& err) {
+  OpenedBackend result;
+  const char* override = std::getenv("TAPWELL_BACKEND");
+  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  const BackendPlan plan = PlanBackends(override, waylandDisplay);
+  if (!plan.error.empty()) {
+    result.error = plan.error;
+    result.exitCode = kExitUsage;
+    return result;
+  }
+  std::string reasons;
+  for (const BackendKind kind : plan.order) {
+    std::string why;
+    if (kind == BackendKind::Wayland) {
+#if TAPWELL_HAVE_WAYLAND
+      result.backend = Open<platform::wayland::WaylandKeyboard>(why);
+#else
+      why = "this program was built without the Wayland backend.";
+#endif
+    } else {
+      result.backend = Open<platform::x11::X11Keyboard>(why);
+      if (result.backend && Set(waylandDisplay)) {
+        err << "tapwell: sending keys over XTest in a Wayland session: they reach XWayland windows only"
+            << (reasons.empty() ? std::string(".") : " (" + reasons + ")") << '\n';
+      }
+    }
+    if (result.backend) return result;
+    if (!reasons.empty()) reasons += " ";
+    reasons += why;
+  }
+  if (!Set(override) && !Set(waylandDisplay)) {
+    reasons += " WAYLAND_DISPLAY is not set either: there is no Wayland session to send keys to.";
+  }
+  result.error = reasons;
+  result.exitCode = kExitNoDisplay;
+  return result;
+}
+
+}  // namespace tapwell::app

@@ -1,0 +1,48 @@
+// The key-injection backend of the session, chosen once when a run starts: the
+// Wayland virtual keyboard in a Wayland session that offers it, XTest in an X11
+// session; TAPWELL_BACKEND=x11|wayland overrides the choice.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/keyboard.h"
+
+namespace tapwell::app {
+
+enum class BackendKind { X11, Wayland };
+
+struct BackendPlan {
+  std::vector<BackendKind> order;  // tried in turn; the first that opens is used
+  std::string error;               // the override names no backend
+};
+
+// The backends to try for the values of TAPWELL_BACKEND and WAYLAND_DISPLAY
+// (null when unset).
+BackendPlan PlanBackends(const char* override, const char* waylandDisplay);
+
+class KeyBackend {
+ public:
+  virtual ~KeyBackend() = default;
+  virtual platform::Keyboard& keyboard() = 0;
+  // The connection's socket: when it becomes readable, call readEvents(). A lost
+  // connection ends the program with exit code 3.
+  virtual int connectionFd() const = 0;
+  virtual void readEvents() = 0;
+  // Releases whatever is still held and closes the connection.
+  virtual void shutdown() = 0;
+};
+
+struct OpenedBackend {
+  std::unique_ptr<KeyBackend> backend;
+  std::string error;  // why there is none, naming what is missing
+  int exitCode = 0;   // the exit code when there is none
+};
+
+// Opens the backend of this session. When XTest is the only route in a Wayland
+// session, says once on err that keys reach XWayland windows only.
+OpenedBackend OpenKeyBackend(std::ostream& err);
+
+}  // namespace tapwell::app

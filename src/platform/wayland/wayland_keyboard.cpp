@@ -1,0 +1,486 @@
+#include "platform/wayland/wayland_keyboard.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <thread>
+#include <vector>
+
+// The protocol code generated at build time.
+#include <virtual-keyboard-unstable-v1-client.h>
+#include <wlr-virtual-pointer-unstable-v1-client.h>
+
+#include "platform/wayland/keymap_text.h"
+
+namespace tapwell::platform::wayland {
+
+namespace {
+
+// Requests between two drains of the output buffer: a key request is 20 bytes,
+// a modifiers request 24, the client's buffer 4 KiB.
+constexpr int kRequestsPerDrain = 128;
+// The pace of a long burst: one chunk of requests per interval, some 20,000
+// requests (10,000 characters) a second.
+constexpr std::chrono::microseconds kChunkInterval{kRequestsPerDrain * 50};
+// How long a compositor may keep its socket full before it counts as gone.
+constexpr int kDrainTimeoutMs = 10000;
+
+std::uint32_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+std::string DisplayName() {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  return (name && *name) ? name : "wayland-0";
+}
+
+// The core-protocol view of an XKB keymap that the key decisions work on: the
+// unshifted and shifted symbol of the first group of each keycode.
+x11::CoreKeymap CoreView(xkb_keymap* keymap) {
+  x11::CoreKeymap core;
+  core.minKeycode = static_cast<int>(std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 8));
+  core.maxKeycode = static_cast<int>(std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255));
+  core.perKeycode = 2;
+  for (int kc = core.minKeycode; kc <= core.maxKeycode; ++kc) {
+    for (xkb_level_index_t level = 0; level < 2; ++level) {
+      const xkb_keysym_t* syms = nullptr;
+      const int n = xkb_keymap_key_get_syms_by_level(keymap, static_cast<xkb_keycode_t>(kc), 0, level, &syms);
+      core.keysyms.push_back(n > 0 ? syms[0] : 0);
+    }
+  }
+  return core;
+}
+
+}  // namespace
+
+KeyLayout LayoutFromGroupName(const std::string& name) {
+  return name.rfind("Japanese", 0) == 0 ? KeyLayout::Jp : KeyLayout::Us;
+}
+
+// The C callbacks of the protocol objects.
+struct Listeners {
+  static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                     std::uint32_t version) {
+    auto* self = static_cast<WaylandKeyboard*>(data);
+    const std::string_view iface = interface;
+    if (iface == wl_seat_interface.name && self->seat_ == nullptr) {
+      self->seatVersion_ = std::min<std::uint32_t>(version, 5);
+      self->seat_ =
+          static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, self->seatVersion_));
+      wl_seat_add_listener(self->seat_, &kSeat, self);
+    } else if (iface == zwp_virtual_keyboard_manager_v1_interface.name) {
+      self->keyboardManager_ = static_cast<zwp_virtual_keyboard_manager_v1*>(
+          wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    } else if (iface == zwlr_virtual_pointer_manager_v1_interface.name) {
+      self->pointerManager_ = static_cast<zwlr_virtual_pointer_manager_v1*>(
+          wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    }
+  }
+  static void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
+
+  static void Capabilities(void* data, wl_seat*, std::uint32_t capabilities) {
+    static_cast<WaylandKeyboard*>(data)->capabilities_ = capabilities;
+  }
+  static void SeatName(void*, wl_seat*, const char*) {}
+
+  static void Keymap(void* data, wl_keyboard*, std::uint32_t format, int fd, std::uint32_t size) {
+    auto* self = static_cast<WaylandKeyboard*>(data);
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
+      void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+      if (map != MAP_FAILED) {
+        const char* text = static_cast<const char*>(map);
+        self->seatKeymap_.assign(text, strnlen(text, size));
+        munmap(map, size);
+      }
+    }
+    close(fd);
+  }
+  static void Enter(void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {}
+  static void Leave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {}
+  static void Key(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+  static void Modifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                        std::uint32_t) {}
+  static void RepeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
+
+  static constexpr wl_registry_listener kRegistry{Global, GlobalRemove};
+  static constexpr wl_seat_listener kSeat{Capabilities, SeatName};
+  static constexpr wl_keyboard_listener kKeyboard{Keymap, Enter, Leave, Key, Modifiers, RepeatInfo};
+};
+
+WaylandKeyboard::OpenResult WaylandKeyboard::Open() {
+  OpenResult result;
+  const std::string shown = DisplayName();
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) {
+    result.error = "cannot connect to the Wayland display \"" + shown + "\" (" + std::strerror(errno) +
+                   "); check WAYLAND_DISPLAY and XDG_RUNTIME_DIR.";
+    return result;
+  }
+  std::unique_ptr<WaylandKeyboard> keyboard(new WaylandKeyboard);
+  keyboard->display_ = display;
+  result.error = keyboard->setUp();
+  if (result.error.empty()) result.keyboard = std::move(keyboard);
+  return result;
+}
+
+std::string WaylandKeyboard::setUp() {
+  const std::string shown = DisplayName();
+  registry_ = wl_display_get_registry(display_);
+  wl_registry_add_listener(registry_, &Listeners::kRegistry, this);
+  // The globals, then the seat's capabilities.
+  if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0) {
+    return "the Wayland display \"" + shown + "\" closed the connection at once.";
+  }
+  if (keyboardManager_ == nullptr) {
+    return "the Wayland compositor of \"" + shown +
+           "\" offers no virtual keyboard (zwp_virtual_keyboard_manager_v1), so keys cannot be sent to its "
+           "windows.";
+  }
+  if (seat_ == nullptr) return "the Wayland compositor of \"" + shown + "\" has no seat.";
+
+  // The user's layout: the keymap of the seat's keyboard, when it has one.
+  if ((capabilities_ & WL_SEAT_CAPABILITY_KEYBOARD) != 0) {
+    wl_keyboard* seatKeyboard = wl_seat_get_keyboard(seat_);
+    wl_keyboard_add_listener(seatKeyboard, &Listeners::kKeyboard, this);
+    wl_display_roundtrip(display_);
+    if (seatVersion_ >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+      wl_keyboard_release(seatKeyboard);
+    } else {
+      wl_keyboard_destroy(seatKeyboard);
+    }
+  }
+  context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+  if (context_ == nullptr) return "cannot create a keymap context (libxkbcommon).";
+  xkb_keymap* user = nullptr;
+  if (!seatKeymap_.empty()) {
+    user = xkb_keymap_new_from_string(context_, seatKeymap_.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                      XKB_KEYMAP_COMPILE_NO_FLAGS);
+  }
+  if (user == nullptr) {
+    // No keyboard on the seat yet: the default keymap (XKB_DEFAULT_LAYOUT and
+    // its siblings choose it, as they do for the compositor).
+    user = xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+  }
+  if (user == nullptr) return "cannot compile a keymap for the virtual keyboard (libxkbcommon).";
+  const char* group = xkb_keymap_layout_get_name(user, 0);
+  const KeyLayout layout = LayoutFromGroupName(group ? group : "");
+  model_.load(CoreView(user), layout);
+
+  // Keys the layout lacks (F13 to F24, Kanji, Help, ...) go on free keycodes of
+  // the uploaded keymap: those below 256 first, which X clients can read too.
+  std::vector<ExtraKey> extras;
+  {
+    std::vector<std::uint32_t> free;
+    for (const std::uint8_t kc : model_.emptyKeycodes()) {
+      if (kc >= xkb_keymap_min_keycode(user)) free.push_back(kc);
+    }
+    for (xkb_keycode_t kc = 256; kc <= xkb_keymap_max_keycode(user); ++kc) {
+      if (xkb_keymap_num_layouts_for_key(user, kc) == 0) free.push_back(kc);
+    }
+    std::set<std::uint32_t> wanted;
+    for (int vk = 0; vk < 256; ++vk) {
+      const x11::KeyTarget t = model_.resolve(static_cast<std::uint8_t>(vk));
+      if (t.kind == x11::KeyTarget::Kind::Spare) wanted.insert(t.keysym);
+    }
+    std::size_t next = 0;
+    for (const std::uint32_t sym : wanted) {
+      if (next == free.size()) break;
+      char symName[64];
+      if (xkb_keysym_get_name(sym, symName, sizeof symName) <= 0) continue;
+      ExtraKey key;
+      key.keycode = free[next++];
+      key.keysym = symName;
+      const char* existing = xkb_keymap_key_get_name(user, key.keycode);
+      if (existing != nullptr) {
+        key.name = existing;
+      } else {
+        key.name = "TW" + std::to_string(key.keycode);
+        key.newName = true;
+      }
+      extras.push_back(key);
+    }
+  }
+  char* userText = xkb_keymap_get_as_string(user, XKB_KEYMAP_FORMAT_TEXT_V1);
+  keymap_ = user;
+  if (userText != nullptr && !extras.empty()) {
+    if (const auto extended = AddKeys(userText, extras)) {
+      if (xkb_keymap* more = xkb_keymap_new_from_string(
+              context_, extended->c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)) {
+        xkb_keymap_unref(user);
+        keymap_ = more;
+        for (const ExtraKey& key : extras) {
+          extraKeys_[xkb_keysym_from_name(key.keysym.c_str(), XKB_KEYSYM_NO_FLAGS)] = key.keycode;
+        }
+      }
+    }
+  }
+  std::free(userText);
+  // Held keys do not repeat: the receiving client repeats a key as long as it is
+  // down, unless its keymap says the key does not repeat.
+  if (char* text = xkb_keymap_get_as_string(keymap_, XKB_KEYMAP_FORMAT_TEXT_V1)) {
+    if (const auto still = WithoutRepeat(text)) {
+      if (xkb_keymap* quiet = xkb_keymap_new_from_string(context_, still->c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                         XKB_KEYMAP_COMPILE_NO_FLAGS)) {
+        xkb_keymap_unref(keymap_);
+        keymap_ = quiet;
+      }
+    }
+    std::free(text);
+  }
+  state_ = xkb_state_new(keymap_);
+  if (state_ == nullptr) return "cannot create a keyboard state (libxkbcommon).";
+
+  // The virtual keyboard with the keymap, uploaded as a sealed memory file.
+  char* text = xkb_keymap_get_as_string(keymap_, XKB_KEYMAP_FORMAT_TEXT_V1);
+  if (text == nullptr) return "cannot write the keymap of the virtual keyboard (libxkbcommon).";
+  const std::size_t size = std::strlen(text) + 1;
+  const int fd = memfd_create("tapwell-keymap", MFD_CLOEXEC);
+  bool written = fd >= 0;
+  for (std::size_t done = 0; written && done < size;) {
+    const ssize_t n = ::write(fd, text + done, size - done);
+    if (n <= 0) written = false;
+    done += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  std::free(text);
+  if (!written) {
+    if (fd >= 0) close(fd);
+    return std::string("cannot pass the keymap to the compositor: ") + std::strerror(errno);
+  }
+  keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager_, seat_);
+  zwp_virtual_keyboard_v1_keymap(keyboard_, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                 static_cast<std::uint32_t>(size));
+  close(fd);
+  if (pointerManager_ != nullptr) {
+    pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
+  }
+  if (wl_display_roundtrip(display_) < 0) {
+    return "the Wayland compositor of \"" + shown + "\" refused the virtual keyboard.";
+  }
+  return {};
+}
+
+WaylandKeyboard::~WaylandKeyboard() {
+  shutdown();
+  if (state_ != nullptr) xkb_state_unref(state_);
+  if (keymap_ != nullptr) xkb_keymap_unref(keymap_);
+  if (context_ != nullptr) xkb_context_unref(context_);
+}
+
+void WaylandKeyboard::lost(const char* what) const {
+  std::string text = "tapwell: ";
+  if (what != nullptr) {
+    text += what;
+  } else if (display_ != nullptr && wl_display_get_error(display_) == EPROTO) {
+    const wl_interface* iface = nullptr;
+    std::uint32_t id = 0;
+    const std::uint32_t code = wl_display_get_protocol_error(display_, &iface, &id);
+    text += "the Wayland compositor ended the connection: protocol error " + std::to_string(code) + " on " +
+            (iface ? iface->name : "an object");
+  } else {
+    text += "the connection to the Wayland display was lost";
+  }
+  text += '\n';
+  [[maybe_unused]] const auto written = ::write(2, text.data(), text.size());
+  std::_Exit(3);
+}
+
+void WaylandKeyboard::sent() {
+  if (++unsent_ < kRequestsPerDrain) return;
+  catchUp();
+  // The receiving client reads its events at its own pace, and the compositor
+  // disconnects a client whose buffer overflows: a long burst is paced.
+  const auto now = std::chrono::steady_clock::now();
+  const auto next = lastChunk_ + kChunkInterval;
+  if (next > now) std::this_thread::sleep_until(next);
+  lastChunk_ = std::max(now, next);
+}
+
+void WaylandKeyboard::catchUp() {
+  bool done = false;
+  static constexpr wl_callback_listener kDone{[](void* data, wl_callback* callback, std::uint32_t) {
+    *static_cast<bool*>(data) = true;
+    wl_callback_destroy(callback);
+  }};
+  wl_callback_add_listener(wl_display_sync(display_), &kDone, &done);
+  drain();
+  const int fd = wl_display_get_fd(display_);
+  while (!done) {
+    if (wl_display_prepare_read(display_) != 0) {
+      if (wl_display_dispatch_pending(display_) < 0) lost();
+      continue;
+    }
+    pollfd p{fd, POLLIN, 0};
+    const int ready = ::poll(&p, 1, kDrainTimeoutMs);
+    if (ready <= 0) {
+      wl_display_cancel_read(display_);
+      if (ready < 0 && errno == EINTR) continue;
+      lost(ready == 0 ? "the Wayland compositor stopped taking key events" : nullptr);
+    }
+    if (wl_display_read_events(display_) < 0) lost();
+    if (wl_display_dispatch_pending(display_) < 0) lost();
+  }
+}
+
+void WaylandKeyboard::drain() {
+  unsent_ = 0;
+  while (wl_display_flush(display_) < 0) {
+    // A failed connection keeps its error, which may be EAGAIN too.
+    if (errno != EAGAIN || wl_display_get_error(display_) != 0) lost();
+    pollfd p{wl_display_get_fd(display_), POLLOUT, 0};
+    const int ready = ::poll(&p, 1, kDrainTimeoutMs);
+    if (ready == 0) lost("the Wayland compositor stopped taking key events");
+    if (ready < 0 && errno != EINTR) lost();
+    if ((p.revents & (POLLERR | POLLHUP)) != 0) lost();
+  }
+}
+
+void WaylandKeyboard::sendModifiers() {
+  zwp_virtual_keyboard_v1_modifiers(keyboard_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+                                    xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
+                                    xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
+                                    xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
+  sent();
+}
+
+void WaylandKeyboard::sendKey(std::uint32_t keycode, bool down) {
+  zwp_virtual_keyboard_v1_key(keyboard_, NowMs(), keycode - 8u,
+                              down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+  if (down) {
+    down_.insert(keycode);
+  } else {
+    down_.erase(keycode);
+  }
+  sent();
+  // The compositor takes the modifier state from the modifiers request only,
+  // not from the keys: it follows every change.
+  if (xkb_state_update_key(state_, keycode, down ? XKB_KEY_DOWN : XKB_KEY_UP) != 0) sendModifiers();
+}
+
+void WaylandKeyboard::sendButton(unsigned button, bool down) {
+  if (pointer_ == nullptr) {
+    if (!pointerWarned_) {
+      std::fprintf(stderr,
+                   "tapwell: the Wayland compositor offers no virtual pointer: mouse buttons are not sent\n");
+      pointerWarned_ = true;
+    }
+    return;
+  }
+  // Buttons 1, 2, 3 of the key decisions are left, middle, right.
+  static constexpr std::uint32_t kCodes[] = {0, BTN_LEFT, BTN_MIDDLE, BTN_RIGHT};
+  if (button == 0 || button > 3) return;
+  zwlr_virtual_pointer_v1_button(pointer_, NowMs(), kCodes[button],
+                                 down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+  zwlr_virtual_pointer_v1_frame(pointer_);
+  buttons_[button] = down;
+  sent();
+  sent();
+}
+
+void WaylandKeyboard::sendCode(KeyCode vk, bool down) {
+  if (keyboard_ == nullptr) return;
+  const x11::KeyTarget target = model_.resolve(vk);
+  switch (target.kind) {
+    case x11::KeyTarget::Kind::Nothing:
+      return;
+    case x11::KeyTarget::Kind::Button:
+      sendButton(target.button, down);
+      return;
+    case x11::KeyTarget::Kind::Keycode:
+      sendKey(target.keycode, down);
+      return;
+    case x11::KeyTarget::Kind::Spare: {
+      const auto extra = extraKeys_.find(target.keysym);
+      if (extra != extraKeys_.end()) {
+        sendKey(extra->second, down);
+      } else if (down) {
+        // The keymap had no free keycode left for it.
+        std::fprintf(stderr, "tapwell: no key for key code %d in the keymap\n", vk);
+      }
+      return;
+    }
+  }
+}
+
+std::optional<CharacterKey> WaylandKeyboard::keyForCharacter(char c) {
+  const std::int16_t scan = model_.vkKeyScan(c);
+  if (scan == -1) return std::nullopt;
+  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
+                      (scan & 0x400) != 0};
+}
+
+void WaylandKeyboard::flush() {
+  if (display_ != nullptr) drain();
+}
+
+int WaylandKeyboard::connectionFd() const {
+  return display_ != nullptr ? wl_display_get_fd(display_) : -1;
+}
+
+void WaylandKeyboard::readEvents() {
+  if (display_ == nullptr) return;
+  while (wl_display_prepare_read(display_) != 0) {
+    if (wl_display_dispatch_pending(display_) < 0) lost();
+  }
+  if (wl_display_read_events(display_) < 0) lost();
+  if (wl_display_dispatch_pending(display_) < 0) lost();
+}
+
+void WaylandKeyboard::shutdown() {
+  if (display_ == nullptr) return;
+  // A connection that failed while being set up is only closed.
+  const bool live = keyboard_ != nullptr && wl_display_get_error(display_) == 0;
+  if (live) {
+    while (!down_.empty()) sendKey(*down_.begin(), false);
+    // Nothing stays pressed or latched; a lock the script toggled stays, as a
+    // toggle of the real key would.
+    zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0,
+                                      xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
+                                      xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
+    sent();
+    for (unsigned b = 1; b < buttons_.size(); ++b) {
+      if (buttons_[b]) sendButton(b, false);
+    }
+    drain();
+    // The compositor has carried out everything before the devices go.
+    wl_display_roundtrip(display_);
+  }
+  if (pointer_ != nullptr) zwlr_virtual_pointer_v1_destroy(pointer_);
+  if (keyboard_ != nullptr) zwp_virtual_keyboard_v1_destroy(keyboard_);
+  if (pointerManager_ != nullptr) zwlr_virtual_pointer_manager_v1_destroy(pointerManager_);
+  if (keyboardManager_ != nullptr) zwp_virtual_keyboard_manager_v1_destroy(keyboardManager_);
+  if (seat_ != nullptr) {
+    if (seatVersion_ >= WL_SEAT_RELEASE_SINCE_VERSION) {
+      wl_seat_release(seat_);
+    } else {
+      wl_seat_destroy(seat_);
+    }
+  }
+  if (registry_ != nullptr) wl_registry_destroy(registry_);
+  wl_display_flush(display_);
+  wl_display_disconnect(display_);
+  pointer_ = nullptr;
+  keyboard_ = nullptr;
+  pointerManager_ = nullptr;
+  keyboardManager_ = nullptr;
+  seat_ = nullptr;
+  registry_ = nullptr;
+  display_ = nullptr;
+}
+
+}  // namespace tapwell::platform::wayland

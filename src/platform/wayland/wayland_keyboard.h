@@ -1,0 +1,115 @@
+// Key injection into a Wayland session over the virtual keyboard protocol
+// (keys) and the wlroots virtual pointer protocol (mouse buttons).
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/keyboard.h"
+#include "platform/x11/keymap_model.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct zwp_virtual_keyboard_manager_v1;
+struct zwp_virtual_keyboard_v1;
+struct zwlr_virtual_pointer_manager_v1;
+struct zwlr_virtual_pointer_v1;
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+namespace tapwell::platform::wayland {
+
+using x11::KeyLayout;
+
+// The layout that a keymap's first group name ("Japanese", "English (US)")
+// stands for.
+KeyLayout LayoutFromGroupName(const std::string& name);
+
+class WaylandKeyboard final : public Keyboard {
+ public:
+  struct OpenResult {
+    std::unique_ptr<WaylandKeyboard> keyboard;
+    std::string error;  // why there is none: no compositor, or no virtual keyboard
+  };
+  // Connects to the compositor named by WAYLAND_DISPLAY, reads the user's
+  // keymap from the seat, and creates the virtual keyboard (with the keys the
+  // layout lacks added to its keymap) and, where offered, the virtual pointer.
+  // Both live as long as this object: clients pick a new keyboard up
+  // asynchronously.
+  static OpenResult Open();
+
+  ~WaylandKeyboard() override;
+  WaylandKeyboard(const WaylandKeyboard&) = delete;
+  WaylandKeyboard& operator=(const WaylandKeyboard&) = delete;
+
+  void press(KeyCode key) override { sendCode(key, true); }
+  void release(KeyCode key) override { sendCode(key, false); }
+  std::optional<CharacterKey> keyForCharacter(char c) override;
+  void flush() override;
+
+  // Releases every key and mouse button still held, clears the modifiers, waits
+  // until the compositor has them, and closes the connection. Called by the
+  // destructor.
+  void shutdown();
+
+  // The socket of the connection: when it becomes readable, call readEvents().
+  // A lost connection ends the program with exit code 3.
+  int connectionFd() const;
+  void readEvents();
+
+ private:
+  WaylandKeyboard() = default;
+
+  std::string setUp();
+  void sendCode(KeyCode key, bool down);
+  void sendKey(std::uint32_t keycode, bool down);
+  void sendButton(unsigned button, bool down);
+  void sendModifiers();
+  // Counts one request; every hundred or so the buffer is sent and the
+  // compositor caught up with, so that a long burst never overflows a buffer.
+  void sent();
+  void drain();
+  // Waits until the compositor has handled every request sent so far. It hands
+  // key events on to the focused client as it handles them and disconnects a
+  // client that falls too far behind: a long burst goes no faster than that.
+  void catchUp();
+  [[noreturn]] void lost(const char* what = nullptr) const;
+
+  // Protocol objects.
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  std::uint32_t seatVersion_ = 0;
+  zwp_virtual_keyboard_manager_v1* keyboardManager_ = nullptr;
+  zwlr_virtual_pointer_manager_v1* pointerManager_ = nullptr;
+  zwp_virtual_keyboard_v1* keyboard_ = nullptr;
+  zwlr_virtual_pointer_v1* pointer_ = nullptr;
+  std::uint32_t capabilities_ = 0;
+  std::string seatKeymap_;  // the keymap text the seat's keyboard sent
+
+  // The keymap uploaded to the virtual keyboard, and its modifier state.
+  xkb_context* context_ = nullptr;
+  xkb_keymap* keymap_ = nullptr;
+  xkb_state* state_ = nullptr;
+  x11::KeymapModel model_;
+
+  // Keysyms the layout lacks, and the keycodes they have in the uploaded keymap.
+  std::map<std::uint32_t, std::uint32_t> extraKeys_;
+  std::set<std::uint32_t> down_;
+  std::array<bool, 4> buttons_{};
+  int unsent_ = 0;
+  std::chrono::steady_clock::time_point lastChunk_{};
+  bool pointerWarned_ = false;
+
+  friend struct Listeners;
+};
+
+}  // namespace tapwell::platform::wayland

@@ -1,0 +1,180 @@
+#include "sway_session.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace wl {
+
+namespace {
+
+constexpr const char* kSway = "/usr/bin/sway";
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+bool SwayInstalled() {
+  return ::access(kSway, X_OK) == 0;
+}
+
+std::unique_ptr<Sway> Sway::Start(std::string& why) {
+  char pattern[] = "/tmp/tapwell-sway-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) {
+    why = "mkdtemp failed";
+    return nullptr;
+  }
+  auto sway = std::unique_ptr<Sway>(new Sway);
+  sway->dir_ = pattern;
+  const std::string run = sway->dir_ + "/run";
+  const std::string config = sway->dir_ + "/config";
+  ::chmod(pattern, 0711);
+  ::mkdir(run.c_str(), 0700);
+  uid_t uid = ::geteuid();
+  gid_t gid = ::getegid();
+  if (uid == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const group* nogroup = ::getgrnam("nogroup");
+    if (nobody == nullptr) {
+      why = "no user nobody to run sway as";
+      return nullptr;
+    }
+    uid = nobody->pw_uid;
+    gid = nogroup != nullptr ? nogroup->gr_gid : nobody->pw_gid;
+    if (::chown(run.c_str(), uid, gid) != 0) {
+      why = "cannot give the runtime folder to nobody";
+      return nullptr;
+    }
+  }
+  {
+    // No borders: the one window covers the output, so the pointer is over it.
+    // Sway cannot be told its socket's name: it writes it once it listens.
+    std::ofstream out(config);
+    out << "default_border none\n"
+           "default_floating_border none\n"
+           "exec sh -c 'echo \"$WAYLAND_DISPLAY\" > \"$XDG_RUNTIME_DIR/name.new\" && "
+           "mv \"$XDG_RUNTIME_DIR/name.new\" \"$XDG_RUNTIME_DIR/name\"'\n";
+  }
+  ::chmod(config.c_str(), 0644);
+  std::vector<std::string> env = {"PATH=/usr/bin:/bin",        "HOME=" + run,
+                                  "XDG_RUNTIME_DIR=" + run,    "WLR_BACKENDS=headless",
+                                  "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"};
+  std::vector<std::string> args = {kSway, "-c", config};
+  std::vector<char*> a;
+  for (std::string& s : args) a.push_back(s.data());
+  a.push_back(nullptr);
+  std::vector<char*> e;
+  for (std::string& s : env) e.push_back(s.data());
+  e.push_back(nullptr);
+  const std::string log = sway->dir_ + "/log";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDONLY);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(null, 0);
+    ::dup2(logFd, 1);
+    ::dup2(logFd, 2);
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
+      ::_exit(126);
+    }
+    ::execve(a[0], a.data(), e.data());
+    ::_exit(127);
+  }
+  sway->pid_ = pid;
+  const auto deadline = Clock::now() + std::chrono::seconds(15);
+  const std::string nameFile = run + "/name";
+  while (Clock::now() < deadline) {
+    std::ifstream in(nameFile);
+    if (in && std::getline(in, sway->socket_) && !sway->socket_.empty()) return sway;
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      sway->pid_ = -1;
+      std::ifstream logIn(log);
+      why = "sway ended at once: " + std::string(std::istreambuf_iterator<char>(logIn), {});
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  why = "sway did not report its socket";
+  return nullptr;
+}
+
+Sway::~Sway() {
+  kill();
+  std::error_code ec;
+  if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+}
+
+void Sway::kill() {
+  // The keyboard goes while the compositor still takes its last requests.
+  keyboard_.reset();
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+}
+
+std::vector<std::string> Sway::env(std::vector<std::string> more) const {
+  std::vector<std::string> changes = {"WAYLAND_DISPLAY=" + socket_,
+                                      "XDG_RUNTIME_DIR=" + dir_ + "/run",
+                                      "DISPLAY",
+                                      "TAPWELL_BACKEND",
+                                      "XKB_DEFAULT_LAYOUT",
+                                      "XKB_DEFAULT_MODEL",
+                                      "XKB_DEFAULT_VARIANT"};
+  changes.insert(changes.end(), more.begin(), more.end());
+  return xs::Environment(changes);
+}
+
+bool Sway::addKeyboard(const std::string& layout, std::string& why) {
+  // The keyboard's connection and its default keymap come from the environment.
+  ::setenv("WAYLAND_DISPLAY", socket_.c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+  ::setenv("XKB_DEFAULT_LAYOUT", layout.c_str(), 1);
+  auto opened = tapwell::platform::wayland::WaylandKeyboard::Open();
+  ::unsetenv("XKB_DEFAULT_LAYOUT");
+  keyboard_ = std::move(opened.keyboard);
+  why = opened.error;
+  return keyboard_ != nullptr;
+}
+
+std::unique_ptr<Receiver> Receiver::Start(const Sway& sway, std::string& why, bool bulk) {
+  auto receiver = std::unique_ptr<Receiver>(new Receiver);
+  std::vector<std::string> argv = {WL_RECEIVER};
+  if (bulk) argv.push_back("--bulk");
+  receiver->child_ = xs::Child::Start(argv, sway.env({"QT_QPA_PLATFORM=wayland"}));
+  if (!receiver->child_) {
+    why = "cannot start the receiver";
+    return nullptr;
+  }
+  if (!receiver->waitFor("ready")) {
+    why = "the receiver did not get the focus: " + receiver->child_->errText();
+    return nullptr;
+  }
+  return receiver;
+}
+
+bool Receiver::waitFor(const std::string& line, int timeoutMs) {
+  return child_->waitForLine([&](const std::string& l) { return l == line; }, timeoutMs);
+}
+
+std::vector<std::string> Receiver::events() const {
+  const auto& lines = child_->lines();
+  auto ready = std::find(lines.begin(), lines.end(), "ready");
+  if (ready == lines.end()) return {};
+  return {ready + 1, lines.end()};
+}
+
+}  // namespace wl
