@@ -115,21 +115,25 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
 
-  // The Pause key ends the run as Ctrl+C does; it is taken from the other
-  // programs only for the time of the run.
-  std::string stopKeyWhy;
-  std::unique_ptr<platform::x11::X11StopKey> stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
+  // On X11 the Pause key ends the run as Ctrl+C does; it is taken from the other
+  // programs only for the time of the run. A Wayland compositor lends no key to
+  // grab: there SIGINT alone ends the run.
+  std::unique_ptr<platform::x11::X11StopKey> stopKey;
   std::unique_ptr<QSocketNotifier> stopKeyNotifier;
-  if (stopKey && stopKey->arm(stopKeyWhy)) {
-    stopKey->setHandler([&] {
-      timer.cancel();
-      session.stepper().end(StepClock::now());
-      app.exit(128 + SIGINT);
-    });
-    stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
-    QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated, [&] { stopKey->readEvents(); });
-  } else {
-    err << "tapwell: " << stopKeyWhy << "; the script runs without a stop key\n";
+  if (opened.kind == BackendKind::X11) {
+    std::string why;
+    stopKey = platform::x11::X11StopKey::Open(why);
+    if (stopKey && stopKey->arm(why)) {
+      stopKey->setHandler([&] {
+        timer.cancel();
+        session.stepper().end(StepClock::now());
+        app.exit(128 + SIGINT);
+      });
+      stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
+      QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated, [&] { stopKey->readEvents(); });
+    } else {
+      err << "tapwell: " << why << "; the script runs without a stop key\n";
+    }
   }
 
   // Step n is due at the start plus the time the dry run shows for it.
