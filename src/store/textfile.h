@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/lines.h"
+
 namespace tapwell::store {
 
 // Bytes of a file as UTF-8 text: a byte 0x1A ends the text; a UTF-8 byte-order
@@ -14,10 +16,8 @@ std::string DecodeText(std::string_view bytes);
 // Whether bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
-// Splits text into lines: a line ends at CR LF, CR or LF (files written on Windows,
-// old Macs or Linux); the end of the text ends the last line. A text that ends
-// with a line end has no further empty line.
-std::vector<std::string> SplitLines(std::string_view text);
+// Splits text into lines at CR LF, CR or LF (see core/lines.h).
+using tapwell::SplitLines;
 
 // The first line of the bytes, decoded on its own (so that what follows it does
 // not change how it is read); empty for an empty file.

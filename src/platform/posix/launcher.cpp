@@ -18,6 +18,18 @@ namespace tapwell::platform {
 
 namespace {
 
+// In a child after fork: standard input from /dev/null, no inherited descriptors
+// beyond the standard three, then the program. Returns only when it cannot start.
+void ExecWithNoInput(char* const* argv) {
+  const int null = ::open("/dev/null", O_RDONLY);
+  if (null >= 0 && null != 0) {
+    ::dup2(null, 0);
+    ::close(null);
+  }
+  ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  ::execve(argv[0], argv, environ);
+}
+
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
@@ -164,13 +176,7 @@ int PosixLauncher::Spawn(const std::vector<std::string>& argv, std::string& erro
       ::_exit(1);
     }
     if (program == 0) {
-      const int null = ::open("/dev/null", O_RDONLY);
-      if (null >= 0 && null != 0) {
-        ::dup2(null, 0);
-        ::close(null);
-      }
-      ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-      ::execve(args[0], args.data(), environ);
+      ExecWithNoInput(args.data());
       const Report r{'e', errno};
       WriteAll(fds[1], &r, sizeof r);
       ::_exit(127);
@@ -252,13 +258,7 @@ std::string PosixLauncher::openDocument(const std::string& path,
     ::setsid();
     const pid_t child = ::fork();
     if (child == 0) {
-      const int null = ::open("/dev/null", O_RDONLY);
-      if (null >= 0 && null != 0) {
-        ::dup2(null, 0);
-        ::close(null);
-      }
-      ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-      ::execve(args[0], args.data(), environ);
+      ExecWithNoInput(args.data());
       ::_exit(127);
     }
     int status = 0;

@@ -16,6 +16,7 @@
 
 #include "core/atomic_file.h"
 #include "core/errors.h"
+#include "core/lines.h"
 
 namespace tapwell::platform {
 
@@ -59,24 +60,6 @@ void MakeFolder(const std::string& folder) {
 std::string Utf8(const QString& text) {
   const QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// The lines of the file: a line ends at CR LF, CR or LF; a file that ends with a
-// line end has no further empty line.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-  }
-  return lines;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -203,7 +186,7 @@ void QtIniStore::open(const std::string& keyPath) {
     throw ERegistryError(WithReason("設定ファイルを開けません", file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
   }
   // Reading it now reports a file that cannot be read or is no INI file.
-  for (const std::string& line : Lines(ReadWhole(file))) SectionOf(line, file);
+  for (const std::string& line : SplitLines(ReadWhole(file))) SectionOf(line, file);
   file_ = file;
 }
 
@@ -216,7 +199,7 @@ std::string QtIniStore::readString(const std::string& section, const std::string
                                    const std::string& defaultValue) {
   const std::string& file = openFile(name);
   // Read afresh every time, so that an edit made by hand meanwhile is seen.
-  const std::vector<std::string> lines = Lines(ReadWhole(file));
+  const std::vector<std::string> lines = SplitLines(ReadWhole(file));
   const Place place = Find(lines, section, name, file);
   if (!place.line) return defaultValue;
   const std::string& line = lines[*place.line];
@@ -232,7 +215,7 @@ void QtIniStore::writeString(const std::string& section, const std::string& name
   }
   // A file that may not be written is not replaced.
   if (::access(file.c_str(), W_OK) != 0) throw ERegistryError(WithReason(what, file, errno));
-  std::vector<std::string> lines = Lines(ReadWhole(file));
+  std::vector<std::string> lines = SplitLines(ReadWhole(file));
   const Place place = Find(lines, section, name, file);
   const std::string entry = name + "=" + value;
   if (place.line) {
