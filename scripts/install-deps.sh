@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   # toolkit and key injection
-  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxtst-dev libxkbfile-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxtst-dev libxkbfile-dev libxkbcommon-dev
   # Japanese gothic font for the user interface
   fonts-ipafont-gothic fontconfig
   # tests: GoogleTest, Google Benchmark, fuzzing with clang's libFuzzer

@@ -6,6 +6,7 @@ figure, target, measured (median, min, max of the runs) and reference.
 
 Standard library only. Usage:
     timing.py --build build/default [--runs 5] [--idle-seconds 60] [--quick]
+              [--only-text]
 """
 
 import argparse
@@ -231,6 +232,50 @@ class KeyBench:
         return rate, complete
 
 
+    def exact_text(self, n, reference):
+        """Characters per second of an n-character exact text of kanji that no
+        layout key carries, from the first to the last press, and whether every
+        character arrived as itself and in order."""
+        rng = random.Random(n)
+        text = "".join(chr(rng.randrange(0x4E00, 0x9FA6)) for _ in range(n))
+        if reference:
+            events = self._collect(lambda: self.xdotool(["type", text], 300), 2 * n, 120)
+        else:
+            events = self._collect(lambda: self.tapwell("'%s'" % text, 120), 2 * n, 120)
+        chars = [e for e in presses(events) if e[1].startswith("U") or e[1] == "NoSymbol"]
+        typed = "".join(chr(int(e[1][1:], 16)) if e[1] != "NoSymbol" else "?" for e in chars)
+        rate = (len(chars) - 1) / ((chars[-1][2] - chars[0][2]) / 1e9) if len(chars) > 1 else 0.0
+        return rate, typed == text
+
+
+def exact_text_only(args):
+    """The exact-text figure alone, tapwell and xdotool on the same server."""
+    raw = ([], [])
+    wrong = [0, 0]
+    for run in range(args.runs):
+        print("run %d of %d: exact text" % (run + 1, args.runs), file=sys.stderr, flush=True)
+        server = Xvfb()
+        try:
+            receiver = Receiver(args.receiver, "keys", server.env())
+            try:
+                bench = KeyBench(args, server, receiver)
+                for ref in (0, 1):
+                    rate, correct = bench.exact_text(300, ref == 1)
+                    raw[ref].append(rate)
+                    wrong[ref] += 0 if correct else 1
+            finally:
+                receiver.close()
+        finally:
+            server.close()
+    return exact_text_row(args, raw, wrong)
+
+
+def exact_text_row(args, raw, wrong):
+    return ("Exact text, 300 kanji not on the keymap, characters/s", ">= 300/s, all correct",
+            "%s; wrong in %d of %d runs" % (fmt(raw[0], "/s", 0), wrong[0], args.runs),
+            "xdotool type (default delay): %s; wrong in %d runs" % (fmt(raw[1], "/s", 0), wrong[1]))
+
+
 def engine_ratio(args):
     """Cost of one step with 1 MB behind it against 100 bytes behind it, per
     repetition of the engine benchmark."""
@@ -396,7 +441,8 @@ def main():
     parser.add_argument("--idle-seconds", type=float, default=60.0)
     parser.add_argument("--quick", action="store_true", help="fewer and shorter waits, 10 s idle")
     parser.add_argument("--json", help="also write the raw figures to this file")
-    parser.add_argument("--keys-only", action="store_true", help="only the key figures (strokes, waits, literal)")
+    parser.add_argument("--only-text", action="store_true", help="only the exact-text figure")
+    parser.add_argument("--keys-only", action="store_true", help="only the key figures (strokes, waits, literal, exact text)")
     args = parser.parse_args()
     args.tapwell = os.path.join(args.build, "src", "app", "tapwell")
     args.receiver = os.path.join(args.build, "bench", "bench_receiver")
@@ -406,8 +452,18 @@ def main():
         if shutil.which(tool) is None:
             sys.exit("timing.py: %s is not installed (scripts/install-deps.sh)" % tool)
 
+    if args.only_text:
+        row = exact_text_only(args)
+        print()
+        print("| Figure | Target | Measured: median (min to max) | Reference |")
+        print("|---|---|---|---|")
+        print("| %s |" % " | ".join(row))
+        return
+
     waits = [(0.03, 50), (1.0, 3 if args.quick else 5), (10.0, 1)]
-    raw = {"strokes": ([], []), "step lateness": ([], []), "literal": ([], []), "lost": ([], [])}
+    raw = {"strokes": ([], []), "step lateness": ([], []), "literal": ([], []), "lost": ([], []),
+           "text": ([], [])}
+    text_wrong = [0, 0]
     for seconds, _ in waits:
         raw["wait %s" % seconds] = ([], [])
 
@@ -427,6 +483,9 @@ def main():
                     rate, complete = bench.literal(10000, ref == 1)
                     raw["literal"][ref].append(rate)
                     raw["lost"][ref].append(0 if complete else 1)
+                    rate, correct = bench.exact_text(300, ref == 1)
+                    raw["text"][ref].append(rate)
+                    text_wrong[ref] += 0 if correct else 1
             finally:
                 receiver.close()
         finally:
@@ -452,6 +511,7 @@ def main():
         ("10,000-character literal, key events/s", ">= 100,000/s, none lost",
          "%s; lost in %d of %d runs" % (fmt(raw["literal"][0], "/s", 0), sum(raw["lost"][0]), args.runs),
          "xdotool type --delay 0: %s; lost in %d runs" % (fmt(raw["literal"][1], "/s", 0), sum(raw["lost"][1]))),
+        exact_text_row(args, raw["text"], text_wrong),
     ]
 
     def table(rows):

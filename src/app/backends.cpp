@@ -26,6 +26,16 @@ class Backend final : public KeyBackend {
   int connectionFd() const override { return keyboard_->connectionFd(); }
   void readEvents() override { keyboard_->readEvents(); }
   void shutdown() override { keyboard_->shutdown(); }
+  void setWakeupRequest(std::function<void(std::chrono::milliseconds)> request) override {
+    if constexpr (requires { keyboard_->setWakeupRequest(std::move(request)); })
+      keyboard_->setWakeupRequest(std::move(request));
+  }
+  void service() override {
+    if constexpr (requires { keyboard_->service(); }) keyboard_->service();
+  }
+  void setInterruptFd(int fd) override {
+    if constexpr (requires { keyboard_->setInterruptFd(fd); }) keyboard_->setInterruptFd(fd);
+  }
 
  private:
   std::unique_ptr<K> keyboard_;

@@ -3,6 +3,8 @@
 // session; TAPWELL_BACKEND=x11|wayland overrides the choice.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -33,6 +35,14 @@ class KeyBackend {
   virtual void readEvents() = 0;
   // Releases whatever is still held and closes the connection.
   virtual void shutdown() = 0;
+  // A backend that keeps no timer of its own asks, through the request, to have
+  // service() called once the given time has passed; one that needs none
+  // ignores both.
+  virtual void setWakeupRequest(std::function<void(std::chrono::milliseconds)> request) = 0;
+  virtual void service() = 0;
+  // A descriptor that becomes readable when typing should stop (a signal
+  // arrived): a long text stops at once; -1 for none.
+  virtual void setInterruptFd(int fd) = 0;
 };
 
 struct OpenedBackend {

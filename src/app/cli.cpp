@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/check.h"
 #include "app/runner.h"
 #include "app/version.h"
 #include "core/errors.h"
@@ -22,6 +23,9 @@ std::string UsageText() {
          "  --dry-run SCRIPT        show what SCRIPT does on a simulated clock and a US\n"
          "                          layout, without sending keys or starting programs\n"
          "  --dry-run-file FILE     the same with the first line of FILE (- for stdin)\n"
+         "  --check SCRIPT          check SCRIPT without running it: one line per problem,\n"
+         "                          \"<position>: error|warning: <message>\"\n"
+         "  --check-file FILE       the same with the first line of FILE (- for stdin)\n"
          "  --run SCRIPT            run SCRIPT now with real key events, without windows\n"
          "  --run-file FILE         the same with the first line of FILE (- for stdin)\n"
          "  --trace                 with --run: print what each step does to stderr\n"
@@ -42,7 +46,9 @@ std::string UsageText() {
          "\n"
          "Exit status of --dry-run and --run: 0 the script ended at '#', 1 a command\n"
          "error or a wait value that is no number, 2 a usage error, 3 no display or no\n"
-         "key injection, 130 ended by Ctrl+C or the Pause key.\n";
+         "key injection, 130 ended by Ctrl+C or the Pause key.\n"
+         "Exit status of --check: 0 no error (warnings allowed), 1 an error, 2 a usage\n"
+         "error.\n";
 }
 
 bool IsRemoteOption(const std::string& arg) {
@@ -65,6 +71,19 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
   if (mode == "--version") {
     out << "tapwell " << TAPWELL_VERSION_TEXT << "\n";
     return kExitOk;
+  }
+  if (mode == "--check" || mode == "--check-file") {
+    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
+    std::string script = args[1];
+    if (mode == "--check-file") {
+      try {
+        script = store::ReadFirstLine(args[1]);
+      } catch (const Exception& e) {
+        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
+        return kExitUsage;
+      }
+    }
+    return CheckScriptText(script, out);
   }
   if (mode == "--dry-run" || mode == "--dry-run-file") {
     if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");

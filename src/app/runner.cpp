@@ -9,6 +9,7 @@
 #if TAPWELL_HAVE_X11
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -110,6 +111,12 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
     keyboard.flush();
     app.exit(128 + signo);
   });
+
+  backend.setInterruptFd(signalWatcher.pendingFd());
+  QTimer spareWakeup;
+  spareWakeup.setSingleShot(true);
+  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });
+  backend.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
 
   // A display that goes away ends the run at once, even during a wait.
   QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);

@@ -40,6 +40,10 @@ SignalWatcher::SignalWatcher(std::function<void(int)> onSignal, QObject* parent)
   });
 }
 
+int SignalWatcher::pendingFd() const {
+  return notifier_ ? g_pipe[0] : -1;
+}
+
 SignalWatcher::~SignalWatcher() {
   if (!notifier_) return;
   notifier_.reset();

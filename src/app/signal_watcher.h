@@ -18,6 +18,9 @@ class SignalWatcher : public QObject {
   ~SignalWatcher() override;
 
   bool ok() const { return notifier_ != nullptr; }
+  // Readable once a signal has arrived and until it has been handled; -1
+  // without handlers.
+  int pendingFd() const;
 
  private:
   std::function<void(int)> onSignal_;

@@ -62,6 +62,7 @@ Command Wait(std::string_view text) {
     }
     if (ch < '0' || ch > '9') {
       c.convertError = ConvertErrorMessage(FirstCharacter(text.substr(i)));
+      c.errorAt = i;
       return c;
     }
     const std::int64_t digit = ch - '0';
@@ -72,6 +73,27 @@ Command Wait(std::string_view text) {
   c.waitMs = static_cast<std::int32_t>(total);
   c.length = end;
   return c;
+}
+
+// The exact text command at the front of text: up to the closing quote, every
+// doubled quote standing for one.
+Command Text(std::string_view text) {
+  Command c;
+  c.kind = CommandKind::Text;
+  std::size_t i = 1;
+  for (;;) {
+    const std::size_t quote = text.find(kTextQuote, i);
+    // Like an unclosed literal: nothing of it is typed.
+    if (quote == std::string_view::npos) return Error(text.substr(0, 1));
+    c.text.append(text.substr(i, quote - i));
+    if (quote + 1 < text.size() && text[quote + 1] == kTextQuote) {
+      c.text += kTextQuote;
+      i = quote + 2;
+      continue;
+    }
+    c.length = quote + 1;
+    return c;
+  }
 }
 
 }  // namespace
@@ -111,6 +133,8 @@ Command ReadCommand(std::string_view text) {
       c.length = close + 1;
       return c;
     }
+    case kTextQuote:
+      return Text(text);
     default:
       return Error(FirstCharacter(text));
   }

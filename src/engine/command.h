@@ -13,6 +13,10 @@ inline bool IsCommandChar(char c) {
   return kCommandChars.find(c) != std::string_view::npos;
 }
 
+// The exact text command. It opens a command only: it ends no argument, so
+// scripts written before it keep their meaning.
+inline constexpr char kTextQuote = '\'';
+
 // The whole UTF-8 character that starts text (one byte when it is not valid UTF-8).
 std::string_view FirstCharacter(std::string_view text);
 
@@ -24,6 +28,7 @@ enum class CommandKind {
   End,      // "#", or nothing left
   Run,      // "*" program
   Type,     // '"' literal '"'
+  Text,     // "'" text "'": typed exactly as written, "''" standing for one "'"
   Error,    // anything else: a command error
 };
 
@@ -31,13 +36,17 @@ enum class CommandKind {
 struct Command {
   CommandKind kind = CommandKind::End;
   // The key token (Press, Release, Stroke), the program token (Run), the literal
-  // (Type), or the character the error names (Error).
+  // (Type), the text with every doubled quote made one (Text), or the character
+  // the error names (Error).
   std::string text;
   // The wait in milliseconds, saturated at the 32-bit range.
   std::int32_t waitMs = 0;
   // A wait value that does not convert: the message of the conversion error. The
   // command then consumes nothing.
   std::string convertError;
+  // Where the character an error names starts, from the front of the command:
+  // the command character of an Error, the offending character of a wait value.
+  std::size_t errorAt = 0;
   // The bytes the command takes from the front of the script.
   std::size_t length = 0;
 };

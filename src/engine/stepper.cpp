@@ -171,6 +171,12 @@ bool Stepper::execute(StepTime now) {
         keyUp(k, now);
       }
       return true;
+    case CommandKind::Text:
+      cutTo(command.length);
+      trace(now, "text " + EscapeForTerminal(command.text));
+      // The backend lifts the keys the script holds for the text itself.
+      keyboard_.typeText(command.text);
+      return true;
     case CommandKind::Error:
       commandError(command.text, now);
       return true;

@@ -23,7 +23,7 @@ using StepTime = StepClock::time_point;
 inline constexpr std::chrono::milliseconds kRebaseAfter{50};
 
 // What the steps do, one line each: "down 65", "up 65", "start x", "wait 500",
-// "end", "error <text>", "halt <message>".
+// "text <text>", "end", "error <text>", "halt <message>".
 class TraceSink {
  public:
   virtual ~TraceSink() = default;

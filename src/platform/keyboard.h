@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tapwell::platform {
 
@@ -28,6 +29,26 @@ class Keyboard {
   virtual void release(KeyCode key) = 0;
   // The key for a character on the current layout; nothing when no key produces it.
   virtual std::optional<CharacterKey> keyForCharacter(char c) = 0;
+  // Types UTF-8 text exactly as written, each character as itself, with the
+  // modifiers it needs; keys held by the script do not change it. This default
+  // types the ASCII characters the layout has, with the modifiers they need,
+  // and nothing else.
+  virtual void typeText(std::string_view utf8) {
+    constexpr KeyCode kShift = 16, kCtrl = 17, kAlt = 18;
+    for (const char c : utf8) {
+      if (static_cast<unsigned char>(c) >= 0x80) continue;
+      const std::optional<CharacterKey> key = keyForCharacter(c);
+      if (!key) continue;
+      if (key->shift) press(kShift);
+      if (key->ctrl) press(kCtrl);
+      if (key->alt) press(kAlt);
+      press(key->key);
+      release(key->key);
+      if (key->alt) release(kAlt);
+      if (key->ctrl) release(kCtrl);
+      if (key->shift) release(kShift);
+    }
+  }
   virtual void flush() {}        // the end of one step: buffered events are delivered
   virtual void scriptEnded() {}  // the script ended, halted or was replaced
 };

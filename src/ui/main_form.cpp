@@ -14,6 +14,7 @@
 
 #include "core/errors.h"
 #include "core/product.h"
+#include "engine/checker.h"
 #include "store/layout_file.h"
 #include "store/script_file.h"
 #include "store/shortcut.h"
@@ -247,6 +248,8 @@ void Tmain::createMenus() {
   ToolMakeItem->setObjectName(QStringLiteral("ToolMakeItem"));
   KeyBordItem = Tool1->addAction(QStringLiteral("KeyBord"));
   KeyBordItem->setObjectName(QStringLiteral("KeyBordItem"));
+  CheckScriptItem = Tool1->addAction(QStringLiteral("Check script"));
+  CheckScriptItem->setObjectName(QStringLiteral("CheckScriptItem"));
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -341,6 +344,7 @@ void Tmain::connectHandlers() {
   connect(ToolLoadItem, &QAction::triggered, this, guard_.wrap([this] { ToolLoadClick(); }));
   connect(ToolMakeItem, &QAction::triggered, this, guard_.wrap([this] { ToolMakeClick(); }));
   connect(KeyBordItem, &QAction::triggered, this, guard_.wrap([this] { KeyBordClick(); }));
+  connect(CheckScriptItem, &QAction::triggered, this, guard_.wrap([this] { CheckScriptClick(); }));
   connect(IconTray1, &TIconTray::availabilityChanged, this,
           [this](bool available) { guard_.run([this, available] { trayAvailabilityChanged(available); }); });
 }
@@ -375,8 +379,7 @@ void Tmain::FormCreate() {
   }
   setWindowTitle(Q(Product().title));
   armTimer1();
-  if (failure.empty())
-    return;
+  if (failure.empty()) return;
   if (services_.trayWait.count() > 0 && !IconTray1->Registered()) {
     // The tray host may still be on its way: the icon registers when it comes,
     // and the refusal is reported only if it does not come in time.
@@ -413,8 +416,7 @@ void Tmain::Timer1Timer() {
 
 void Tmain::trayAvailabilityChanged(bool available) {
   // A tray host has come: the icon that it lacked registers now.
-  if (!available || IconTray1->Registered())
-    return;
+  if (!available || IconTray1->Registered()) return;
   try {
     IconTray1->UpdateIcon(true);
   } catch (const std::exception& e) {
@@ -430,8 +432,7 @@ void Tmain::trayAvailabilityChanged(bool available) {
 }
 
 void Tmain::trayWaitTimeout() {
-  if (IconTray1->Registered())
-    return;
+  if (IconTray1->Registered()) return;
   const std::string failure = trayFailure_;
   trayFailure_.clear();
   emit trayWaitOver();
@@ -469,7 +470,7 @@ void Tmain::StopBtnClick() {
   stepper_->stopOrPlay(StepClock::now());
   // The caption shows the stepper's state.
   StopBtn->setText(stepper_->state() == Stepper::State::Playing ? QStringLiteral("Stop")
-                                                                 : QStringLiteral("Play"));
+                                                                : QStringLiteral("Play"));
   KeyEmuTimer->callAt(stepper_->nextStep());
   noteScriptState();
 }
@@ -533,24 +534,20 @@ void Tmain::Help2Click() {
   // The data folder of an installed program is the user's; the document is
   // installed beside the program, so its own folder is tried as well.
   std::string path = HelpDocumentPath(services_.programFolder);
-  if (path.empty())
-    path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
+  if (path.empty()) path = HelpDocumentPath(S(QCoreApplication::applicationDirPath()) + "/");
   // A document that cannot be found is not reported; one that cannot be opened
   // is, with its path and the reason, now or when the opener gives up.
-  if (path.empty())
-    return;
+  if (path.empty()) return;
   const QPointer<Tmain> self(this);
   const std::string error = services_.launcher.openDocument(path, [self, path](const std::string& reason) {
     QMetaObject::invokeMethod(
         qApp,
         [self, path, reason] {
-          if (self)
-            self->guard_.report(HelpOpenErrorText(path, reason));
+          if (self) self->guard_.report(HelpOpenErrorText(path, reason));
         },
         Qt::QueuedConnection);
   });
-  if (!error.empty())
-    guard_.report(HelpOpenErrorText(path, error));
+  if (!error.empty()) guard_.report(HelpOpenErrorText(path, error));
 }
 
 void Tmain::releaseHeldKeys() {
@@ -569,8 +566,7 @@ std::string Tmain::scriptFolder() const {
   // Created on first use, so that the dialogs never fall back to the working
   // folder; when it cannot be made they open in the data folder itself.
   const std::string folder = services_.programFolder + "command";
-  if (QDir().mkpath(Q(folder)))
-    return folder;
+  if (QDir().mkpath(Q(folder))) return folder;
   return services_.programFolder;
 }
 
@@ -578,8 +574,7 @@ void Tmain::SaveBtnClick() {
   SaveDialog1->setDirectory(Q(scriptFolder()));
   SaveDialog1->selectFile(lastSaveName_);
   const std::optional<std::string> chosen = services_.fileDialogs.run(*SaveDialog1);
-  if (!chosen)
-    return;
+  if (!chosen) return;
   lastSaveName_ = Q(*chosen);
   store::SaveScriptFile(*chosen, S(Edit1->text()));
 }
@@ -588,23 +583,22 @@ void Tmain::LoadBtnClick() {
   OpenDialog1->setDirectory(Q(scriptFolder()));
   OpenDialog1->selectFile(lastOpenName_);
   const std::optional<std::string> chosen = services_.fileDialogs.run(*OpenDialog1);
-  if (!chosen)
-    return;
+  if (!chosen) return;
   lastOpenName_ = Q(*chosen);
   Edit1->setText(Q(store::LoadScriptFile(*chosen)));
 }
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text()), services_.boxes);
+  store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text()),
+                      services_.boxes);
 }
 
 void Tmain::Button2Click() {
   ComboTimeList hour(Hour), minute(Minute), second(Second);
   const std::optional<std::string> script =
       store::LoadShortcut(services_.settings, Product().title, hour, minute, second);
-  if (script)
-    Edit1->setText(Q(*script));
+  if (script) Edit1->setText(Q(*script));
 }
 
 void Tmain::setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard) {
@@ -635,6 +629,16 @@ void Tmain::ToolLoadClick() {
 void Tmain::ToolMakeClick() {
   if (toolAdd_) ShowInFront(toolAdd_);
   if (tool2_) ShowInFront(tool2_);
+}
+
+void Tmain::CheckScriptClick() {
+  const std::string layout = services_.layoutName ? services_.layoutName() : std::string("us");
+  const CheckContext context{services_.keyboard, layout, services_.namesProgram};
+  std::string text;
+  for (const Finding& f : CheckScript(Edit1->text().toStdString(), context)) text += FormatFinding(f) + "\n";
+  if (text.empty()) text = "No problems found.";
+  if (text.back() == '\n') text.pop_back();
+  services_.boxes.showMessage(Product().title, text);
 }
 
 void Tmain::KeyBordClick() {

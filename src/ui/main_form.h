@@ -80,6 +80,10 @@ struct MainServices {
   // reported; at once by default. Started at login, the desktop's panel may come
   // up after the program.
   std::chrono::milliseconds trayWait{0};
+  // The name of the keyboard layout ("us" when none is given) and whether a
+  // program token names something that can be started, for the script check.
+  std::function<std::string()> layoutName{};
+  std::function<bool(const std::string&)> namesProgram{};
 };
 
 // The help document beside the program, or in the installed documentation folder
@@ -132,6 +136,8 @@ class Tmain : public QMainWindow {
   void ToolLoadClick();
   void ToolMakeClick();
   void KeyBordClick();
+  // Shows what the script checker finds in the script box.
+  void CheckScriptClick();
 
   // The windows that the button commands work on, created after this one.
   void setPanels(TTool2* tool2, TToolAdd* toolAdd, TVKeyBord* keyboard);
@@ -199,6 +205,7 @@ class Tmain : public QMainWindow {
   QAction* ToolLoadItem = nullptr;
   QAction* ToolMakeItem = nullptr;
   QAction* KeyBordItem = nullptr;
+  QAction* CheckScriptItem = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   QAction* show1 = nullptr;
   QAction* abort2 = nullptr;

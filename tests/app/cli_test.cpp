@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -102,6 +103,25 @@ TEST(Cli, DryRunExitCodes) {
   EXPECT_EQ(Headless({"--dry-run", "_a"}).code, 0);
   EXPECT_EQ(Headless({"--dry-run", "?"}).code, kExitScriptFailed);
   EXPECT_EQ(Headless({"--dry-run", "!z"}).code, kExitScriptFailed);
+}
+
+TEST(Cli, CheckPrintsFindingsAndExitsByTheWorstOfThem) {
+  // Without a display the built-in US layout is used.
+  ::unsetenv("DISPLAY");
+  auto sound = Headless({"--check", "'Hello, World!'_enter"});
+  EXPECT_EQ(sound.code, kExitOk);
+  EXPECT_EQ(sound.out, "");
+  auto warned = Headless({"--check", "\"Hi\"#_a"});
+  EXPECT_EQ(warned.code, kExitOk);
+  EXPECT_EQ(warned.out,
+            "2: warning: 'H' needs Shift on the us layout: the literal types its key unshifted; use '...' "
+            "for exact "
+            "text\n6: warning: text after '#' never runs\n");
+  auto failed = Headless({"--check", "_a!1,5"});
+  EXPECT_EQ(failed.code, kExitScriptFailed);
+  EXPECT_EQ(failed.out, "5: error: wait value: ',' is not a digit\n");
+  EXPECT_EQ(Headless({"--check"}).code, kExitUsage);
+  EXPECT_EQ(Headless({"--check-file", "/nonexistent/script.txt"}).code, kExitUsage);
 }
 
 }  // namespace

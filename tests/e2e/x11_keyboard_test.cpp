@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -73,6 +74,11 @@ TEST_F(SpareKeys, ASpareSymbolStaysTheHoldTimeAfterTheScriptEnds) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
   OPEN_KEYBOARD(server, keyboard);
+  // The owner's timer calls the keyboard back when it asks.
+  QTimer wakeup;
+  wakeup.setSingleShot(true);
+  QObject::connect(&wakeup, &QTimer::timeout, [&] { keyboard.service(); });
+  keyboard.setWakeupRequest([&](std::chrono::milliseconds delay) { wakeup.start(delay); });
   stroke(keyboard, 25);  // KANJI
   keyboard.flush();
   keyboard.sync();

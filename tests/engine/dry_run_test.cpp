@@ -81,9 +81,9 @@ class GeneratedScripts : public ::testing::TestWithParam<int> {};
 
 std::string RandomScript(std::mt19937& rng, bool commandsOnly) {
   static const std::vector<std::string> kPieces = {
-      ">shift", "<shift", "_a", "_enter",  "_",     ">",   "<",       "!",    "!0", "!0.001",
-      "!1.5",   "!x",     "#",  "*prog",   "*",     "\"",  "\"abc\"", "\"\"", "x",  "あ",
-      " ",      ".",      "!.", "_Enter ", ">ctrl", "_ml", "\xff",    "$"};
+      ">shift", "<shift", "_a", "_enter",  "_",     ">",   "<",       "!",    "!0",     "!0.001",
+      "!1.5",   "!x",     "#",  "*prog",   "*",     "\"",  "\"abc\"", "\"\"", "x",      "あ",
+      " ",      ".",      "!.", "_Enter ", ">ctrl", "_ml", "\xff",    "$",    "'a''b'", "'"};
   std::uniform_int_distribution<int> length(0, 40);
   std::string script;
   const int n = length(rng);

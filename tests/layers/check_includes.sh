@@ -20,11 +20,8 @@ set -u
 # Includes that break the rule today and are being moved by other work, as
 # "<file> <included name>". One that no longer occurs is ignored.
 KNOWN_EXCEPTIONS='
-src/platform/x11/x11_keyboard.cpp QCoreApplication
-src/platform/x11/x11_keyboard.cpp QTimer
 '
-# Why each is there: the X11 keyboard keeps its keymap changes alive with a Qt
-# timer.
+# None today.
 
 is_std() { [[ "$1" =~ ^[a-z0-9_]+$ ]]; }
 

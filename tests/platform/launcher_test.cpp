@@ -108,6 +108,19 @@ TEST_F(Plans, AnythingElseGoesToTheOpener) {
   }
 }
 
+TEST_F(Plans, WhatNamesAProgramForTheChecker) {
+  for (const std::string& token :
+       {std::string("tool"), std::string("tool x y"), (dir.path / "doc.txt").string(), dir.path.string(),
+        std::string("https://example.com")}) {
+    EXPECT_TRUE(NamesProgram(token, pathList)) << token;
+  }
+  // What the opener would only be guessing at names nothing.
+  for (const std::string& token : {std::string(""), std::string("nosuchprogram"),
+                                   std::string("/nonexistent/my"), std::string("plain words here")}) {
+    EXPECT_FALSE(NamesProgram(token, pathList)) << token;
+  }
+}
+
 TEST(Words, BlanksSplitAndSingleQuotesGroup) {
   EXPECT_EQ(SplitWords(""), Words{});
   EXPECT_EQ(SplitWords("   "), Words{});

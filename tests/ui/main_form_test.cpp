@@ -379,6 +379,24 @@ TEST_F(MainBehaviourTest, AFailingTrayHandlerIsReportedAndGoesNoFurther) {
   EXPECT_EQ(popped.count(), 0);
 }
 
+TEST_F(MainBehaviourTest, CheckScriptShowsTheFindingsOfTheScriptBox) {
+  Tmain& m = form();
+  m.Edit1->setText(QString::fromUtf8("_return\"W\"'日本"));
+  m.CheckScriptItem->trigger();
+  m.Edit1->setText(QStringLiteral("_enter"));
+  m.CheckScriptItem->trigger();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[0].first, "Tapwell");
+  EXPECT_EQ(boxes.shown[0].second,
+            "2: warning: 'return' is no key name: it strikes only R; did you mean ENTER?\n"
+            "9: warning: 'W' needs Shift on the us layout: the literal types its key unshifted; use '...' "
+            "for exact "
+            "text\n"
+            "11: error: unclosed text: no closing \"'\"; nothing of it is typed");
+  EXPECT_EQ(boxes.shown[1].second, "No problems found.");
+  EXPECT_TRUE(keyboard.events.empty());
+}
+
 TEST_F(MainBehaviourTest, AboutShowsTitleAndVersionOnTwoLines) {
   Tmain& m = form();
   m.About1->trigger();

@@ -401,7 +401,7 @@ TEST_F(Panels, KeyBordWithAFailingRecordNeitherShowsNorSizesTheKeyboard) {
   EXPECT_EQ(vkeybord->Memo1->toPlainText(), "0000000000250050_a\n0000005000250050_b");
 }
 
-TEST_F(Panels, ToolMenuReachesTheFiveCommandsAndTheMainWindowKeepsItsLayout) {
+TEST_F(Panels, ToolMenuReachesThePanelCommandsAndTheCheckAndTheMainWindowKeepsItsLayout) {
   Tmain& m = windows();
   ASSERT_EQ(m.MainMenu1->actions().size(), 3);
   EXPECT_EQ(m.MainMenu1->actions()[1], m.Tool1->menuAction());
@@ -411,7 +411,7 @@ TEST_F(Panels, ToolMenuReachesTheFiveCommandsAndTheMainWindowKeepsItsLayout) {
     items << a->text();
     EXPECT_TRUE(a->shortcut().isEmpty());
   }
-  EXPECT_EQ(items, (QStringList{"Editer", "ToolSave", "ToolLoad", "ToolMake", "KeyBord"}));
+  EXPECT_EQ(items, (QStringList{"Editer", "ToolSave", "ToolLoad", "ToolMake", "KeyBord", "Check script"}));
   // The window's client area and the controls below it are as they were.
   EXPECT_EQ(m.client->size(), QSize(kMainClientWidth, kMainClientHeight));
   EXPECT_EQ(m.KeyBord->geometry(), QRect(40, 160, 75, 25));

@@ -195,20 +195,23 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   };
 
   WindowServices services{
-      ui::MainServices{.keyboard = keyboard,
-                       .launcher = launcher,
-                       .tray = tray,
-                       .settings = settings,
-                       .autostart = autostart,
-                       .fileDialogs = fileDialogs,
-                       .boxes = boxes,
-                       .errors = errors,
-                       .clock = clock,
-                       .makeStepTimer = makeStepTimer,
-                       .quit = {},
-                       .programFolder = platform::DataFolder(),
-                       .shippedLayouts = {},
-                       .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0)},
+      ui::MainServices{
+          .keyboard = keyboard,
+          .launcher = launcher,
+          .tray = tray,
+          .settings = settings,
+          .autostart = autostart,
+          .fileDialogs = fileDialogs,
+          .boxes = boxes,
+          .errors = errors,
+          .clock = clock,
+          .makeStepTimer = makeStepTimer,
+          .quit = {},
+          .programFolder = platform::DataFolder(),
+          .shippedLayouts = {},
+          .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0),
+          .layoutName = [&keyboard] { return keyboard.layoutName(); },
+          .namesProgram = [](const std::string& token) { return platform::NamesProgram(token); }},
       {},
       options.trayStart};
   ApplicationWindows windows(std::move(services));
@@ -232,6 +235,11 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
+  keyboard.setInterruptFd(signalWatcher.pendingFd());
+  QTimer spareWakeup;
+  spareWakeup.setSingleShot(true);
+  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { keyboard.service(); });
+  keyboard.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
   // A display connection that goes away is noticed even while nothing is typed.
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });

@@ -138,6 +138,16 @@ LaunchPlan PlanLaunch(const std::string& token, const std::string& pathList) {
   return plan;
 }
 
+bool NamesProgram(const std::string& token, const std::string& pathList) {
+  const LaunchPlan plan = PlanLaunch(token, pathList);
+  if (plan.kind == LaunchPlan::Kind::Spawn) return true;
+  return plan.kind == LaunchPlan::Kind::Open && (Exists(token) || IsAddress(token));
+}
+
+bool NamesProgram(const std::string& token) {
+  return NamesProgram(token, PathList());
+}
+
 PosixLauncher::PosixLauncher(std::ostream& err) : err_(err) {}
 PosixLauncher::PosixLauncher() : err_(std::cerr) {}
 

@@ -39,6 +39,12 @@ bool IsAddress(const std::string& token);
 // opened.
 LaunchPlan PlanLaunch(const std::string& token, const std::string& pathList);
 
+// Whether the token names something start() can start or open: an executable
+// (alone or as the first word), an existing file or folder, or an address.
+bool NamesProgram(const std::string& token, const std::string& pathList);
+// The same with the PATH of this process.
+bool NamesProgram(const std::string& token);
+
 class PosixLauncher : public Launcher {
  public:
   // Failures are reported on err, one line each.

@@ -1,16 +1,16 @@
 #include "platform/x11/x11_keyboard.h"
 
-// Qt before Xlib: Xlib's macros (Bool, Status, None) break Qt's headers.
-#include <QCoreApplication>
-#include <QTimer>
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 // clang-format on
+#include <poll.h>
 #include <unistd.h>
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -164,13 +164,19 @@ void X11Keyboard::reload() {
   std::vector<std::uint8_t> reserved;
   std::vector<Spare> kept;
   for (Spare& s : pool_) {
-    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) s.keysym = 0;
+    if (s.keysym != 0 && keymap.at(s.keycode, 0) != s.keysym) {
+      s.keysym = 0;
+      s.levels.clear();
+    }
     if (s.keysym == 0 && !keymap.empty(s.keycode)) continue;
     kept.push_back(s);
     reserved.push_back(s.keycode);
   }
   pool_ = std::move(kept);
-  model_.load(keymap, LayoutFromXkbLayouts(XkbLayouts(display_)), reserved);
+  const std::string layouts = XkbLayouts(display_);
+  layoutName_ = layouts.substr(0, layouts.find(','));
+  if (layoutName_.empty()) layoutName_ = "us";
+  model_.load(keymap, LayoutFromXkbLayouts(layouts), reserved);
 }
 
 void X11Keyboard::processEvents() {
@@ -222,6 +228,7 @@ X11Keyboard::Spare* X11Keyboard::spareFor(std::uint32_t keysym, bool acquire) {
 void X11Keyboard::mapSpare(Spare& spare, std::uint32_t keysym) {
   queue_.push_back({Op::Type::Map, spare.keycode, false, keysym});
   spare.keysym = keysym;
+  spare.levels.clear();
 }
 
 void X11Keyboard::queueKey(std::uint8_t keycode, bool down) {
@@ -338,37 +345,274 @@ void X11Keyboard::scriptEnded() {
 void X11Keyboard::dropIdleSpares() {
   const auto now = Clock::now();
   auto next = Clock::duration::max();
-  bool dropped = false;
+  std::vector<SpareSyms> drops;
   for (Spare& s : pool_) {
     if (s.keysym == 0 || s.held) continue;
     const auto age = now - s.lastUse;
     if (age >= kSpareHold) {
-      mapSpare(s, NoSymbol);
+      drops.push_back({s.keycode, 0, {}});
       s.keysym = 0;
-      dropped = true;
+      s.levels.clear();
     } else {
       next = std::min<Clock::duration>(next, kSpareHold - age);
     }
   }
-  if (dropped) {
+  if (!drops.empty()) {
     sendQueued();
+    setSpareSyms(drops);
     XFlush(display_);
   }
-  if (next == Clock::duration::max() || QCoreApplication::instance() == nullptr) return;
-  if (!spareTimer_) {
-    spareTimer_ = std::make_unique<QTimer>();
-    spareTimer_->setSingleShot(true);
-    QObject::connect(spareTimer_.get(), &QTimer::timeout, [this] {
-      if (display_ != nullptr) dropIdleSpares();
-    });
+  if (next == Clock::duration::max() || !wakeupRequest_) return;
+  wakeupRequest_(std::chrono::ceil<std::chrono::milliseconds>(next) + std::chrono::milliseconds(1));
+}
+
+void X11Keyboard::service() {
+  if (display_ != nullptr) dropIdleSpares();
+}
+
+void X11Keyboard::setSpareSyms(const std::vector<SpareSyms>& changes) {
+  if (changes.empty()) return;
+  XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+  if (xkb == nullptr || xkb->map == nullptr) return;
+  // All keys change in one request, so receivers fetch the keymap once.
+  int first = 255;
+  int last = 0;
+  for (const SpareSyms& c : changes) {
+    XkbSymMapPtr map = &xkb->map->key_sym_map[c.keycode];
+    if (c.syms.empty()) {
+      XkbResizeKeySyms(xkb, c.keycode, 0);
+      map->group_info = XkbSetNumGroups(map->group_info, 0);
+      map->width = 0;
+    } else {
+      const auto width = static_cast<int>(c.syms.size());
+      KeySym* syms = XkbResizeKeySyms(xkb, c.keycode, width);
+      if (syms == nullptr) continue;
+      map->kt_index[0] = static_cast<unsigned char>(c.type);
+      map->group_info = XkbSetGroupInfo(1, XkbWrapIntoRange, 0);
+      map->width = static_cast<unsigned char>(width);
+      for (int l = 0; l < width; ++l) syms[l] = c.syms[static_cast<std::size_t>(l)];
+    }
+    first = std::min<int>(first, c.keycode);
+    last = std::max<int>(last, c.keycode);
   }
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next).count();
-  spareTimer_->start(static_cast<int>(ms) + 1);
+  if (first <= last) {
+    XkbMapChangesRec changed{};
+    changed.changed = XkbKeySymsMask;
+    changed.first_key_sym = static_cast<KeyCode>(first);
+    changed.num_key_syms = static_cast<unsigned char>(last - first + 1);
+    XkbChangeMap(display_, xkb, &changed);
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+}
+
+XkbLayoutSnapshot X11Keyboard::snapshot() {
+  XkbLayoutSnapshot snap;
+  XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+  if (xkb == nullptr || xkb->map == nullptr) return snap;
+  for (int t = 0; t < xkb->map->num_types; ++t) {
+    const XkbKeyTypeRec& kt = xkb->map->types[t];
+    XkbKeyType type;
+    type.mask = kt.mods.mask;
+    type.levels = kt.num_levels;
+    for (int e = 0; e < kt.map_count; ++e) {
+      if (kt.map[e].active) type.entries.push_back({kt.map[e].mods.mask, kt.map[e].level});
+    }
+    snap.types.push_back(std::move(type));
+  }
+  for (int kc = xkb->min_key_code; kc <= xkb->max_key_code && kc < 256; ++kc) {
+    const int groups = XkbKeyNumGroups(xkb, kc);
+    auto& key = snap.keys[static_cast<std::size_t>(kc)];
+    for (int g = 0; g < groups; ++g) {
+      XkbKeyGroup group;
+      group.type = XkbKeyKeyTypeIndex(xkb, kc, g);
+      const int width = XkbKeyGroupWidth(xkb, kc, g);
+      for (int l = 0; l < width; ++l)
+        group.syms.push_back(static_cast<std::uint32_t>(XkbKeySymEntry(xkb, kc, l, g)));
+      key.push_back(std::move(group));
+    }
+    const unsigned mods = xkb->map->modmap != nullptr ? xkb->map->modmap[kc] : 0;
+    snap.modifierMap[static_cast<std::size_t>(kc)] = static_cast<std::uint8_t>(mods);
+    if (mods == 0 || std::popcount(mods) != 1 || groups == 0) continue;
+    // Typing presses Shift and the level keys (AltGr), never Control or Alt.
+    const KeySym sym = XkbKeySymEntry(xkb, kc, 0, 0);
+    const bool shift = mods == ShiftMask && (sym == XK_Shift_L || sym == XK_Shift_R);
+    const bool level = sym == XK_ISO_Level3_Shift || sym == XK_ISO_Level5_Shift;
+    const auto bit = static_cast<std::size_t>(std::countr_zero(mods));
+    if ((shift || level) && snap.modifierKeys[bit] == 0)
+      snap.modifierKeys[bit] = static_cast<std::uint8_t>(kc);
+  }
+  XkbFreeKeyboard(xkb, 0, True);
+  XkbStateRec state{};
+  if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) {
+    snap.lockedMods = state.locked_mods;
+    snap.group = state.group;
+  }
+  return snap;
+}
+
+bool X11Keyboard::waitUntil(Clock::time_point until) {
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return true;
+    pollfd fd{interruptFd_, POLLIN, 0};
+    const int ready = ::poll(&fd, interruptFd_ >= 0 ? 1 : 0, static_cast<int>(left));
+    if (ready > 0) return false;
+  }
+}
+
+void X11Keyboard::typeText(std::string_view utf8) {
+  if (display_ == nullptr) return;
+  startOfStep();
+  sendQueued();
+  const std::vector<char32_t> chars = DecodeUtf8(utf8);
+  if (chars.empty()) return;
+  const XkbLayoutSnapshot layout = snapshot();
+  std::array<bool, 256> skip{};
+  for (const Spare& s : pool_) skip[s.keycode] = true;
+  const TextKeys keys(layout, skip);
+  const SpareType spareType = ChooseSpareType(layout);
+  const std::size_t width = spareType.levelMods.size();
+  XkbStateRec state{};
+  XkbGetState(display_, XkbUseCoreKbd, &state);
+  const int lockedGroup = state.locked_group;
+
+  // Modifiers the script holds are lifted for the text and pressed again after.
+  std::vector<std::uint8_t> lifted;
+  for (std::size_t kc = 0; kc < 256; ++kc) {
+    if (down_[kc] && layout.modifierMap[kc] != 0) {
+      XTestFakeKeyEvent(display_, static_cast<unsigned>(kc), False, CurrentTime);
+      lifted.push_back(static_cast<std::uint8_t>(kc));
+    }
+  }
+
+  int group = layout.group;
+  bool groupChanged = false;
+  unsigned held = 0;
+  auto holdMods = [&](unsigned want) {
+    for (unsigned bit = 0; bit < 8; ++bit) {
+      const unsigned m = 1u << bit;
+      if (((held ^ want) & m) == 0) continue;
+      XTestFakeKeyEvent(display_, layout.modifierKeys[bit], (want & m) != 0 ? True : False, CurrentTime);
+    }
+    held = want;
+  };
+  auto strike = [&](const Keystroke& k) {
+    if (k.group >= 0 && k.group != group) {
+      XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(k.group));
+      group = k.group;
+      groupChanged = true;
+    }
+    holdMods(k.mods);
+    XTestFakeKeyEvent(display_, k.keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display_, k.keycode, False, CurrentTime);
+  };
+
+  std::size_t i = 0;
+  bool warned = false;
+  while (i < chars.size()) {
+    // The keys of the spare pool as text left them.
+    std::vector<Spare*> free;
+    std::vector<std::pair<std::uint32_t, Keystroke>> placed;
+    auto placedAt = [&placed](std::uint32_t sym) -> const Keystroke* {
+      for (const auto& [s, k] : placed) {
+        if (s == sym) return &k;
+      }
+      return nullptr;
+    };
+    for (Spare& s : pool_) {
+      if (s.held) continue;
+      free.push_back(&s);
+      for (std::size_t l = 0; l < s.levels.size(); ++l)
+        placed.push_back({s.levels[l], {s.keycode, -1, s.levelMods[l]}});
+    }
+    // The characters up to the first whose symbol no longer fits on the pool.
+    std::vector<std::uint32_t> needed;
+    for (std::size_t j = i; j < chars.size(); ++j) {
+      if (keys.find(chars[j])) continue;
+      const std::uint32_t sym = KeysymForCharacter(chars[j]);
+      if (sym == 0 || std::find(needed.begin(), needed.end(), sym) != needed.end()) continue;
+      if (needed.size() == free.size() * width) break;
+      needed.push_back(sym);
+    }
+    std::vector<std::uint32_t> toPlace;
+    for (const std::uint32_t sym : needed) {
+      if (placedAt(sym) == nullptr) toPlace.push_back(sym);
+    }
+    // Spare keys whose symbols this part of the text does not need take the
+    // new ones: empty keys first, then the least recently used.
+    std::stable_sort(free.begin(), free.end(), [](const Spare* a, const Spare* b) {
+      if ((a->keysym == 0) != (b->keysym == 0)) return a->keysym == 0;
+      return a->lastUse < b->lastUse;
+    });
+    std::vector<SpareSyms> changes;
+    Clock::time_point readyAt{};
+    std::reverse(toPlace.begin(), toPlace.end());
+    for (Spare* s : free) {
+      if (toPlace.empty()) break;
+      const bool inUse = std::any_of(s->levels.begin(), s->levels.end(), [&needed](std::uint32_t sym) {
+        return std::find(needed.begin(), needed.end(), sym) != needed.end();
+      });
+      if (inUse) continue;
+      SpareSyms change{s->keycode, spareType.type, {}};
+      while (change.syms.size() < width && !toPlace.empty()) {
+        change.syms.push_back(toPlace.back());
+        toPlace.pop_back();
+      }
+      // Levels left over repeat the first symbol.
+      change.syms.resize(width, change.syms.front());
+      // Receivers look keys up after the events arrive: the old symbols stay
+      // for the hold time after their last use.
+      if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kSpareHold);
+      changes.push_back(std::move(change));
+    }
+    if (!changes.empty()) {
+      XFlush(display_);
+      if (!waitUntil(readyAt)) break;
+      for (const SpareSyms& c : changes) {
+        for (Spare& s : pool_) {
+          if (s.keycode != c.keycode) continue;
+          s.keysym = c.syms.front();
+          s.levels = c.syms;
+          s.levelMods = spareType.levelMods;
+          for (std::size_t l = 0; l < width; ++l)
+            placed.push_back({c.syms[l], {c.keycode, -1, s.levelMods[l]}});
+        }
+      }
+      setSpareSyms(changes);
+    }
+    const std::size_t from = i;
+    for (; i < chars.size(); ++i) {
+      if (const auto k = keys.find(chars[i])) {
+        strike(*k);
+        continue;
+      }
+      const std::uint32_t sym = KeysymForCharacter(chars[i]);
+      if (const Keystroke* k = placedAt(sym)) {
+        strike(*k);
+        for (Spare& s : pool_) {
+          if (s.keycode == k->keycode) s.lastUse = Clock::now();
+        }
+        continue;
+      }
+      if (sym != 0 && !free.empty() && i > from) break;  // the next part of the text
+      if (!warned) {
+        std::fprintf(stderr, "tapwell: no key and no spare keycode for a character of the text\n");
+        warned = true;
+      }
+    }
+    XFlush(display_);
+  }
+
+  holdMods(0);
+  if (groupChanged) XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(lockedGroup));
+  for (const std::uint8_t kc : lifted) XTestFakeKeyEvent(display_, kc, True, CurrentTime);
+  XFlush(display_);
+  dropIdleSpares();
 }
 
 void X11Keyboard::shutdown() {
   if (display_ == nullptr) return;
-  spareTimer_.reset();
+  wakeupRequest_ = nullptr;
   for (int kc = 0; kc < 256; ++kc) {
     if (down_[kc]) queueKey(static_cast<std::uint8_t>(kc), false);
   }
@@ -387,11 +631,13 @@ void X11Keyboard::shutdown() {
   }
   const auto wait = last + kSpareHold - Clock::now();
   if (last != Clock::time_point{} && wait > Clock::duration::zero()) std::this_thread::sleep_for(wait);
+  std::vector<SpareSyms> drops;
   for (Spare& s : pool_) {
-    if (s.keysym != 0) mapSpare(s, NoSymbol);
+    if (s.keysym != 0) drops.push_back({s.keycode, 0, {}});
     s.keysym = 0;
+    s.levels.clear();
   }
-  sendQueued();
+  setSpareSyms(drops);
   XSync(display_, False);
   XCloseDisplay(display_);
   display_ = nullptr;

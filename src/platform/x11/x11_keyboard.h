@@ -4,14 +4,15 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/keyboard.h"
 #include "platform/x11/keymap_model.h"
+#include "platform/x11/text_keys.h"
 
-class QTimer;
 struct _XDisplay;
 
 namespace tapwell::platform::x11 {
@@ -40,20 +41,35 @@ class X11Keyboard final : public Keyboard {
   void press(KeyCode key) override { sendKey(key, true); }
   void release(KeyCode key) override { sendKey(key, false); }
   std::optional<CharacterKey> keyForCharacter(char c) override;
+  void typeText(std::string_view utf8) override;
   void flush() override;
   void scriptEnded() override;
+
+  // The keyboard keeps no timer of its own: it asks its owner, through this
+  // callback, to call service() once the given time has passed (spare keycodes
+  // are restored then). A later request replaces an earlier one.
+  void setWakeupRequest(std::function<void(std::chrono::milliseconds)> request) {
+    wakeupRequest_ = std::move(request);
+  }
+  void service();
+
+  // A descriptor that becomes readable when typing should stop (a signal
+  // arrived): a long text waiting for its spare keycodes stops at once and
+  // leaves the rest untyped. The descriptor is only polled, never read.
+  void setInterruptFd(int fd) { interruptFd_ = fd; }
 
   // Releases every key and mouse button still held, gives every key its own
   // auto-repeat setting back, and restores the spare keycodes once their
   // minimum time has passed. The connection is closed; nothing is sent after.
-  // Called by the destructor; call it before the Qt application object goes,
-  // since a timer drops spare keycodes after a script has ended.
+  // Called by the destructor.
   void shutdown();
 
   // Waits until the server has carried out everything sent so far.
   void sync();
 
   KeyLayout layout() const { return model_.layout(); }
+  // The name of the first XKB layout of the server ("us", "de", ...).
+  std::string layoutName() const { return layoutName_; }
   // The spare keycodes in use by this keyboard.
   std::vector<std::uint8_t> spareKeycodes() const;
 
@@ -67,6 +83,10 @@ class X11Keyboard final : public Keyboard {
   struct Spare {
     std::uint8_t keycode = 0;
     std::uint32_t keysym = 0;  // 0: unmapped
+    // The symbols text put on the key, by level, with the modifiers of each
+    // level; empty for a key put there by a key command.
+    std::vector<std::uint32_t> levels;
+    std::vector<unsigned> levelMods;
     bool held = false;
     Clock::time_point lastUse{};
   };
@@ -81,6 +101,18 @@ class X11Keyboard final : public Keyboard {
   Spare* spareFor(std::uint32_t keysym, bool acquire);
   void mapSpare(Spare& spare, std::uint32_t keysym);
   void dropIdleSpares();
+  // Puts the symbols on the spare keycodes in one keymap change: one group of
+  // the key type with a symbol per level, or no symbol when there are none.
+  struct SpareSyms {
+    std::uint8_t keycode = 0;
+    int type = 0;
+    std::vector<std::uint32_t> syms;
+  };
+  void setSpareSyms(const std::vector<SpareSyms>& changes);
+  XkbLayoutSnapshot snapshot();
+  // Waits until `until` or until the interrupt descriptor is readable; false
+  // when interrupted.
+  bool waitUntil(Clock::time_point until);
   void queueKey(std::uint8_t keycode, bool down);
   // Sends the events of the step. A key pressed and not released within the
   // step is held: its auto-repeat goes off before its press, since the server
@@ -104,7 +136,9 @@ class X11Keyboard final : public Keyboard {
   std::array<bool, 256> repeatOff_{};
   std::vector<Op> queue_;
   std::array<bool, 16> buttons_{};
-  std::unique_ptr<QTimer> spareTimer_;
+  std::function<void(std::chrono::milliseconds)> wakeupRequest_;
+  int interruptFd_ = -1;
+  std::string layoutName_;
 };
 
 }  // namespace tapwell::platform::x11
