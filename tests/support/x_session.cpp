@@ -612,6 +612,45 @@ Observer::Geometry Observer::geometry(unsigned long window) {
   return g;
 }
 
+std::vector<long> Observer::frameExtents(unsigned long window) {
+  auto old = XSetErrorHandler(IgnoreErrors);
+  Atom type;
+  int format;
+  unsigned long items;
+  unsigned long after;
+  unsigned char* data = nullptr;
+  std::vector<long> out;
+  if (XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                         XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+      data != nullptr) {
+    if (items == 4 && format == 32) {
+      const auto* values = reinterpret_cast<long*>(data);
+      out.assign(values, values + 4);
+    }
+    XFree(data);
+  }
+  XSync(display_, False);
+  XSetErrorHandler(old);
+  return out;
+}
+
+bool Observer::windowManagerPresent() {
+  Atom type;
+  int format;
+  unsigned long items;
+  unsigned long after;
+  unsigned char* data = nullptr;
+  bool present = false;
+  if (XGetWindowProperty(display_, DefaultRootWindow(display_),
+                         XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False, XA_WINDOW,
+                         &type, &format, &items, &after, &data) == Success &&
+      data != nullptr) {
+    present = items == 1;
+    XFree(data);
+  }
+  return present;
+}
+
 Gui Gui::Start(const XServer& server, const Strings& args, const Strings& env) {
   Strings argv = {TapwellPath()};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -222,6 +222,11 @@ class Observer {
     int height = 0;
   };
   Geometry geometry(unsigned long window);
+  // The window manager's frame around a client window from its _NET_FRAME_EXTENTS:
+  // left, right, top, bottom; empty while the manager has not set it.
+  std::vector<long> frameExtents(unsigned long window);
+  // Whether a window manager that follows the extended hints runs on the screen.
+  bool windowManagerPresent();
 
  private:
   _XDisplay* display_ = nullptr;

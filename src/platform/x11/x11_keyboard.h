@@ -22,7 +22,7 @@ class X11Keyboard final : public Keyboard {
   // How long a spare keycode keeps its symbol after its last event at least:
   // receiving clients look the key up after the event has arrived, and a client
   // on a busy machine may read its events a good while after they were sent.
-  static constexpr std::chrono::milliseconds kSpareHold{1000};
+  static constexpr std::chrono::milliseconds kSpareHold{300};
 
   struct OpenResult {
     std::unique_ptr<X11Keyboard> keyboard;
