@@ -100,7 +100,10 @@ OpenedBackend OpenKeyBackend(std::ostream& err) {
             << (reasons.empty() ? std::string(".") : " (" + reasons + ")") << '\n';
       }
     }
-    if (result.backend) return result;
+    if (result.backend) {
+      result.kind = kind;
+      return result;
+    }
     if (!reasons.empty()) reasons += " ";
     reasons += why;
   }

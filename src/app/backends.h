@@ -47,8 +47,9 @@ class KeyBackend {
 
 struct OpenedBackend {
   std::unique_ptr<KeyBackend> backend;
-  std::string error;  // why there is none, naming what is missing
-  int exitCode = 0;   // the exit code when there is none
+  std::string error;                    // why there is none, naming what is missing
+  int exitCode = 0;                     // the exit code when there is none
+  BackendKind kind = BackendKind::X11;  // the backend that opened
 };
 
 // Opens the backend of this session. When XTest is the only route in a Wayland

@@ -16,7 +16,9 @@ std::string UsageText() {
          "Runs key scripts: keyboard input that is typed into the focused window at a\n"
          "time of day or at once.\n"
          "\n"
-         "Without options the program starts its windows.\n"
+         "Without options the program starts its windows, once per user and display: a\n"
+         "further start shows the main window of the one that runs and exits.\n"
+         "While a script runs, the Pause key ends it at once (X11).\n"
          "\n"
          "  --dry-run SCRIPT        show what SCRIPT does on a simulated clock and a US\n"
          "                          layout, without sending keys or starting programs\n"
@@ -27,15 +29,30 @@ std::string UsageText() {
          "  --run SCRIPT            run SCRIPT now with real key events, without windows\n"
          "  --run-file FILE         the same with the first line of FILE (- for stdin)\n"
          "  --trace                 with --run: print what each step does to stderr\n"
-         "  --tray                  start with the main window hidden in the tray\n"
+         "  --tray                  start with the main window hidden in the tray (a\n"
+         "                          further start with --tray leaves it as it is)\n"
+         "  --new-instance          start further windows beside the ones that run, for\n"
+         "                          example to keep two reservations\n"
+         "\n"
+         "Commands to the windows that run on this display (exit status 0 done, 1 no\n"
+         "instance runs or it refused):\n"
+         "  --abort                 end the running script at once, as '#' does\n"
+         "  --show                  show the main window and bring it to the front\n"
+         "  --hide                  hide the main window\n"
+         "  --quit                  end the program, as Exit does\n"
+         "\n"
          "  --help                  show this help and exit\n"
          "  --version               show the version and exit\n"
          "\n"
          "Exit status of --dry-run and --run: 0 the script ended at '#', 1 a command\n"
          "error or a wait value that is no number, 2 a usage error, 3 no display or no\n"
-         "key injection.\n"
+         "key injection, 130 ended by Ctrl+C or the Pause key.\n"
          "Exit status of --check: 0 no error (warnings allowed), 1 an error, 2 a usage\n"
          "error.\n";
+}
+
+bool IsRemoteOption(const std::string& arg) {
+  return arg == "--show" || arg == "--hide" || arg == "--quit" || arg == "--abort";
 }
 
 int UsageError(std::ostream& err, const std::string& problem) {

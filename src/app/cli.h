@@ -13,6 +13,11 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitScriptFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoDisplay = 3;
+// A remote command that reached no instance, or that the instance refused.
+inline constexpr int kExitNotDelivered = 1;
+
+// --show, --hide, --quit, --abort: the commands to the running instance.
+bool IsRemoteOption(const std::string& arg);
 
 // The usage text.
 std::string UsageText();

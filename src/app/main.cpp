@@ -17,9 +17,24 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (auto code = tapwell::app::RunHeadless(args, std::cout, std::cerr))
     return *code;
-  const bool tray = args.size() == 1 && args[0] == "--tray";
-  if (!args.empty() && !tray) {
-    return tapwell::app::UsageError(std::cerr, "unknown option '" + args[0] + "'");
+  // The remote commands to the instance that runs on this display.
+  if (args.size() == 1 && tapwell::app::IsRemoteOption(args[0])) {
+#if TAPWELL_WITH_GUI
+    return tapwell::app::RunRemote(args[0].substr(2), std::cerr);
+#else
+    std::cerr << "tapwell: " << args[0] << " is not built into this program: it was built without windows\n";
+    return tapwell::app::kExitUsage;
+#endif
+  }
+  bool tray = false;
+  bool newInstance = false;
+  for (const std::string& a : args) {
+    bool* flag = a == "--tray" ? &tray : a == "--new-instance" ? &newInstance : nullptr;
+    if (flag == nullptr || *flag) {
+      return tapwell::app::UsageError(
+          std::cerr, std::string(flag ? "option given twice" : "unknown option") + " '" + a + "'");
+    }
+    *flag = true;
   }
 #if TAPWELL_WITH_GUI
   if (!tapwell::app::DisplayAvailable()) {
@@ -29,6 +44,7 @@ int main(int argc, char** argv) {
   }
   tapwell::app::GuiOptions options;
   options.trayStart = tray;
+  options.newInstance = newInstance;
   return tapwell::app::RunGui(argc, argv, options);
 #else
   std::cout << tapwell::app::UsageText();

@@ -11,6 +11,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
+#include <csignal>
+#include <memory>
 
 #include "app/backends.h"
 #include "app/signal_watcher.h"
@@ -18,6 +20,7 @@
 #include "engine/session.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
+#include "platform/x11/x11_stop_key.h"
 #endif
 
 namespace tapwell::app {
@@ -119,9 +122,31 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
 
+  // On X11 the Pause key ends the run as Ctrl+C does; it is taken from the other
+  // programs only for the time of the run. A Wayland compositor lends no key to
+  // grab: there SIGINT alone ends the run.
+  std::unique_ptr<platform::x11::X11StopKey> stopKey;
+  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
+  if (opened.kind == BackendKind::X11) {
+    std::string why;
+    stopKey = platform::x11::X11StopKey::Open(why);
+    if (stopKey && stopKey->arm(why)) {
+      stopKey->setHandler([&] {
+        timer.cancel();
+        session.stepper().end(StepClock::now());
+        app.exit(128 + SIGINT);
+      });
+      stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
+      QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated, [&] { stopKey->readEvents(); });
+    } else {
+      err << "tapwell: " << why << "; the script runs without a stop key\n";
+    }
+  }
+
   // Step n is due at the start plus the time the dry run shows for it.
   timer.callAt(session.start(script, origin));
   const int code = app.exec();
+  if (stopKey) stopKey->disarm();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
   session.stepper().releaseHeldKeys(StepClock::now());
   backend.shutdown();

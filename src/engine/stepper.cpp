@@ -221,6 +221,18 @@ void Stepper::releaseHeldKeys(StepTime now) {
   keyboard_.scriptEnded();
 }
 
+void Stepper::end(StepTime now) {
+  record_.Buf.clear();
+  record_.Running = false;
+  record_.WaitPending = false;
+  interval_ = 1;
+  armed_ = false;
+  state_ = State::Playing;
+  releaseHeldKeys(now);
+  keyboard_.flush();
+  trace(now, "end");
+}
+
 void Stepper::stopOrPlay(StepTime now) {
   if (state_ == State::Playing && !record_.Buf.empty()) {
     armed_ = false;

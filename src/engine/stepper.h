@@ -121,6 +121,10 @@ class Stepper {
   // Key-up for every key the script pressed and has not released, newest first.
   void releaseHeldKeys(StepTime now);
 
+  // Ends the script at once, as its end command would: the keys it holds go up,
+  // a pending wait is dropped, and a stopped stepper plays again.
+  void end(StepTime now);
+
   std::optional<StepTime> nextStep() const;
   State state() const { return state_; }
   const KeyBufRecord& record() const { return record_; }

@@ -20,4 +20,14 @@ std::string DataFolder();
 std::string DataFolderFor(const std::string& programFile, const std::string& xdgDataHome,
                           const std::string& home);
 
+// The user's private folder for the sockets of a session, with no trailing "/":
+// $XDG_RUNTIME_DIR when it is set, otherwise tapwell-<uid> in the temporary
+// folder, made on demand readable by the user alone. Empty, with the reason in
+// why, when that folder cannot be made or belongs to someone else.
+std::string RuntimeFolder(std::string& why);
+
+// The same for a given $XDG_RUNTIME_DIR, temporary folder and user id, for tests.
+std::string RuntimeFolderFor(const std::string& xdgRuntimeDir, const std::string& tmp, unsigned uid,
+                             std::string& why);
+
 }  // namespace tapwell::platform

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStandardItemModel>
@@ -216,6 +217,11 @@ void Tmain::createMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Hide1 = File1->addAction(QStringLiteral("Hide"));
   Hide1->setObjectName(QStringLiteral("Hide1"));
+  // Pause ends a running script from anywhere on the desktop while it runs; here
+  // it also works in this window.
+  Abort1 = File1->addAction(QStringLiteral("Abort script"));
+  Abort1->setObjectName(QStringLiteral("Abort1"));
+  Abort1->setShortcut(QKeySequence(Qt::Key_Pause));
   // Starting at login is what makes a daily reservation fire every day.
   StartAtLogin1 = File1->addAction(QStringLiteral("Start at login"));
   StartAtLogin1->setObjectName(QStringLiteral("StartAtLogin1"));
@@ -249,6 +255,8 @@ void Tmain::createMenus() {
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   show1 = PopupMenu1->addAction(QStringLiteral("show"));
   show1->setObjectName(QStringLiteral("show1"));
+  abort2 = PopupMenu1->addAction(QStringLiteral("abort (Pause)"));
+  abort2->setObjectName(QStringLiteral("abort2"));
   exit2 = PopupMenu1->addAction(QStringLiteral("exit"));
   exit2->setObjectName(QStringLiteral("exit2"));
 }
@@ -314,6 +322,8 @@ void Tmain::connectHandlers() {
   connect(HideBtn, &QPushButton::clicked, this, guard_.wrap([this] { HideBtnClick(); }));
   connect(Hide1, &QAction::triggered, this, guard_.wrap([this] { Hide1Click(); }));
   connect(Exit1, &QAction::triggered, this, guard_.wrap([this] { Exit1Click(); }));
+  connect(Abort1, &QAction::triggered, this, guard_.wrap([this] { abortScript(); }));
+  connect(abort2, &QAction::triggered, this, guard_.wrap([this] { abortScript(); }));
   connect(StartAtLogin1, &QAction::triggered, this, guard_.wrap([this] { StartAtLogin1Click(); }));
   connect(Help2, &QAction::triggered, this, guard_.wrap([this] { Help2Click(); }));
   connect(About1, &QAction::triggered, this, guard_.wrap([this] { About1Click(); }));
@@ -432,6 +442,20 @@ void Tmain::trayWaitTimeout() {
 void Tmain::KeyEmu(const std::string& script) {
   stepper_->start(script, StepClock::now());
   KeyEmuTimer->callAt(stepper_->nextStep());
+  noteScriptState();
+}
+
+bool Tmain::scriptRunning() const {
+  // A paused script still runs; a halted one waits for nothing.
+  return stepper_->nextStep().has_value() ||
+         (stepper_->state() == Stepper::State::Stopped && stepper_->record().Running);
+}
+
+void Tmain::noteScriptState() {
+  const bool running = scriptRunning();
+  if (running == toldRunning_) return;
+  toldRunning_ = running;
+  emit scriptRunningChanged(running);
 }
 
 void Tmain::TestBtnClick() {
@@ -448,6 +472,7 @@ void Tmain::StopBtnClick() {
   StopBtn->setText(stepper_->state() == Stepper::State::Playing ? QStringLiteral("Stop")
                                                                 : QStringLiteral("Play"));
   KeyEmuTimer->callAt(stepper_->nextStep());
+  noteScriptState();
 }
 
 void Tmain::KeyEmuTimerTimer() {
@@ -455,6 +480,14 @@ void Tmain::KeyEmuTimerTimer() {
   // A script started while a command-error box was open may have scheduled its
   // first step already; the stepper's next step covers both.
   KeyEmuTimer->callAt(stepper_->nextStep());
+  noteScriptState();
+}
+
+void Tmain::abortScript() {
+  stepper_->end(StepClock::now());
+  KeyEmuTimer->cancel();
+  StopBtn->setText(QStringLiteral("Stop"));
+  noteScriptState();
 }
 
 void Tmain::HideBtnClick() {

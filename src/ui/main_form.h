@@ -119,6 +119,12 @@ class Tmain : public QMainWindow {
   void About1Click();
   void Help2Click();
   void AppEnd();
+  // Ends the running script at once, as if it had reached "#": the keys it holds
+  // go up, the stepper stops and the Stop button reads "Stop" again.
+  void abortScript();
+  // Whether a script runs: started and neither ended, halted nor aborted. A
+  // paused script still runs.
+  bool scriptRunning() const;
   // Writes or removes the entry that starts the program in the tray at login.
   void StartAtLogin1Click();
   void SaveBtnClick();
@@ -186,6 +192,7 @@ class Tmain : public QMainWindow {
   QMenuBar* MainMenu1 = nullptr;
   QMenu* File1 = nullptr;
   QAction* Hide1 = nullptr;
+  QAction* Abort1 = nullptr;
   QAction* StartAtLogin1 = nullptr;
   QAction* Exit1 = nullptr;
   QMenu* Help1 = nullptr;
@@ -201,6 +208,7 @@ class Tmain : public QMainWindow {
   QAction* CheckScriptItem = nullptr;
   TPopupMenu* PopupMenu1 = nullptr;
   QAction* show1 = nullptr;
+  QAction* abort2 = nullptr;
   QAction* exit2 = nullptr;
 
   QTimer* Timer1 = nullptr;
@@ -210,6 +218,8 @@ class Tmain : public QMainWindow {
   QFileDialog* OpenDialog1 = nullptr;
 
  signals:
+  // A script started to run, or stopped running.
+  void scriptRunningChanged(bool running);
   // The wait for a tray host ended without one; the refusal has been reported.
   void trayWaitOver();
 
@@ -227,12 +237,15 @@ class Tmain : public QMainWindow {
   void armTimer1();
   void trayAvailabilityChanged(bool available);
   void trayWaitTimeout();
+  // Emits scriptRunningChanged when the state differs from the last one told.
+  void noteScriptState();
 
   MainServices services_;
   Guard guard_;
   std::unique_ptr<platform::DeadlineTimer> keyEmuTimer_;
   std::unique_ptr<Stepper> stepper_;
   std::unique_ptr<StepperEvents> stepperEvents_;
+  bool toldRunning_ = false;
   ReservationWindow reservation_;
   // A refusal of the tray icon while the layout was loaded, reported by FormCreate.
   std::string loadFailure_;

@@ -34,6 +34,10 @@ TEST(Cli, HelpAndVersion) {
   auto help = Headless({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--dry-run SCRIPT"), std::string::npos);
+  for (const char* option : {"--new-instance", "--abort", "--show", "--hide", "--quit", "Pause key"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  // The remote commands are not headless modes: they go to the windows.
+  EXPECT_FALSE(Headless({"--abort"}).code.has_value());
   auto version = Headless({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out.rfind("tapwell ", 0), 0u);

@@ -201,6 +201,29 @@ TEST(Stepper, StopAfterTheEndDoesNothing) {
   EXPECT_FALSE(rig.scheduled());
 }
 
+TEST(Stepper, EndStopsAWaitingOrStoppedScriptAtOnceWithItsKeysUp) {
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stopped" : "waiting");
+    Rig rig;
+    rig.start(">shift!5_a#");
+    rig.tick();
+    rig.tick();
+    ASSERT_EQ(rig.emu.interval(), 5000);
+    if (stop) rig.stopOrPlay();
+    rig.emu.end(rig.now);
+    EXPECT_FALSE(rig.scheduled());
+    EXPECT_FALSE(rig.stopped());
+    EXPECT_FALSE(rig.kb().Running);
+    EXPECT_FALSE(rig.kb().WaitPending);
+    EXPECT_EQ(rig.buf(), "");
+    EXPECT_EQ(rig.keyboard.events, (Events{Down(16), Up(16)}));
+    EXPECT_EQ(rig.trace.lines.back(), std::to_string(rig.ms()) + " end");
+    // The next script runs at once, with no wait left of the old one.
+    rig.start("_b#");
+    EXPECT_EQ(rig.due(), rig.ms() + 1);
+  }
+}
+
 TEST(Stepper, KeyEmuWhilePausedRunsExactlyOneStep) {
   Rig rig;
   rig.start("_a_b#");

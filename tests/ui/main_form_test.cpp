@@ -171,10 +171,12 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
   EXPECT_EQ(m.File1->title(), "File");
   EXPECT_EQ(m.Help1->title(), "Help");
   // Hide, the login start (tested on its own), Exit.
-  ASSERT_EQ(m.File1->actions().size(), 3);
+  ASSERT_EQ(m.File1->actions().size(), 4);
   EXPECT_EQ(m.File1->actions()[0], m.Hide1);
-  EXPECT_EQ(m.File1->actions()[1], m.StartAtLogin1);
-  EXPECT_EQ(m.File1->actions()[2], m.Exit1);
+  EXPECT_EQ(m.File1->actions()[1], m.Abort1);
+  EXPECT_EQ(m.File1->actions()[2], m.StartAtLogin1);
+  EXPECT_EQ(m.File1->actions()[3], m.Exit1);
+  EXPECT_EQ(m.Abort1->shortcut(), QKeySequence(Qt::Key_Pause));
   EXPECT_EQ(m.Hide1->text(), "Hide");
   EXPECT_EQ(m.Exit1->text(), "Exit");
   EXPECT_EQ(m.Help1->actions()[0], m.Help2);
@@ -183,9 +185,10 @@ TEST_F(MainLayoutTest, MenusAndComponents) {
   EXPECT_EQ(m.About1->text(), "About");
   for (QAction* a : {m.Hide1, m.Exit1, m.Help2, m.About1, m.show1, m.exit2})
     EXPECT_TRUE(a->shortcut().isEmpty());
-  ASSERT_EQ(m.PopupMenu1->actions().size(), 2);
+  ASSERT_EQ(m.PopupMenu1->actions().size(), 3);
   EXPECT_EQ(m.PopupMenu1->actions()[0]->text(), "show");
-  EXPECT_EQ(m.PopupMenu1->actions()[1]->text(), "exit");
+  EXPECT_EQ(m.PopupMenu1->actions()[1]->text(), "abort (Pause)");
+  EXPECT_EQ(m.PopupMenu1->actions()[2]->text(), "exit");
   EXPECT_TRUE(m.PopupMenu1->AutoPopup);
   EXPECT_TRUE(m.Timer1->isActive());
   EXPECT_FALSE(m.KeyEmuTimer->scheduled());

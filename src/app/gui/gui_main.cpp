@@ -1,16 +1,21 @@
 #include "app/gui/gui_main.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/cli.h"
 #include "app/gui/application.h"
+#include "app/gui/instance_channel.h"
+#include "app/gui/stop_key_control.h"
 #include "app/signal_watcher.h"
 #include "core/product.h"
 #include "platform/paths.h"
@@ -20,6 +25,7 @@
 #include "platform/qt/qt_step_timer.h"
 #include "platform/qt/qt_tray_icon.h"
 #include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_stop_key.h"
 #include "platform/x11/x11_window_system.h"
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
@@ -34,7 +40,111 @@ bool Set(const char* name) {
   return value && *value;
 }
 
+// How long a start or a remote command waits for the running instance.
+constexpr int kChannelTimeoutMs = 5000;
+
+// Carries out a command of the channel on the windows, once they exist. A failure
+// is the answer, and is reported in the windows once the answer has gone out.
+std::string Carry(ApplicationWindows* windows, const std::string& command) {
+  if (windows == nullptr) return "the program is still starting";
+  ui::Tmain& main = *windows->main;
+  try {
+    if (command == "show") {
+      if (!windows->startup->handedOver()) windows->startup->FormClick();
+      main.show1Click();
+    } else if (command == "tray") {
+      // A start in the tray leaves the running instance as it is.
+    } else if (command == "hide") {
+      main.HideBtnClick();
+    } else if (command == "abort") {
+      main.abortScript();
+    } else if (command == "quit") {
+      main.AppEnd();
+    } else {
+      return "unknown command";
+    }
+  } catch (const std::exception& e) {
+    const std::string message = e.what();
+    QTimer::singleShot(0, &main, [&main, message] { main.guard().report(message); });
+    return message;
+  }
+  return {};
+}
+
+// Makes this process the instance of its display, or hands the start over to the
+// one that runs: the exit code when this process is to end, nothing when it is to
+// start its windows.
+std::optional<int> ClaimOrHandOver(const GuiOptions& options, InstanceServer::Handler handler,
+                                   std::unique_ptr<InstanceServer>& channel) {
+  std::string why;
+  const std::optional<ChannelPlace> place = SessionChannelPlace(why);
+  if (!place) {
+    std::cerr << "tapwell: " << why << "; further starts will not find this instance\n";
+    return std::nullopt;
+  }
+  auto server = std::make_unique<InstanceServer>(*place, std::move(handler));
+  const QDeadlineTimer deadline(kChannelTimeoutMs);
+  for (;;) {
+    switch (server->claim(why)) {
+      case InstanceServer::Claim::Claimed:
+        channel = std::move(server);
+        return std::nullopt;
+      case InstanceServer::Claim::Failed:
+        std::cerr << "tapwell: " << why << "; further starts will not find this instance\n";
+        return std::nullopt;
+      case InstanceServer::Claim::Taken:
+        break;
+    }
+    if (options.newInstance) return std::nullopt;
+    const Delivery delivery = SendCommand(*place, options.trayStart ? "tray" : "show",
+                                          static_cast<int>(deadline.remainingTime()));
+    switch (delivery.status) {
+      case Delivery::Status::Done:
+        return kExitOk;
+      case Delivery::Status::Refused:
+        std::cerr << "tapwell: the running instance answers: " << delivery.text << "\n";
+        return kExitNotDelivered;
+      case Delivery::Status::NoAnswer:
+        std::cerr << "tapwell: an instance runs on this display but does not answer; "
+                     "'tapwell --new-instance' starts another one\n";
+        return kExitNotDelivered;
+      case Delivery::Status::NoInstance:
+        // The instance ended meanwhile: try to become it.
+        if (deadline.hasExpired()) return std::nullopt;
+        break;
+    }
+  }
+}
+
 }  // namespace
+
+int RunRemote(const std::string& command, std::ostream& err) {
+  static int argc = 1;
+  static char name[] = "tapwell";
+  static char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  std::string why;
+  const std::optional<ChannelPlace> place = SessionChannelPlace(why);
+  if (!place) {
+    err << "tapwell: " << why << "\n";
+    return kExitNotDelivered;
+  }
+  const Delivery delivery = SendCommand(*place, command, kChannelTimeoutMs);
+  switch (delivery.status) {
+    case Delivery::Status::Done:
+      return kExitOk;
+    case Delivery::Status::Refused:
+      err << "tapwell: the running instance answers: " << delivery.text << "\n";
+      break;
+    case Delivery::Status::NoInstance:
+      err << "tapwell: no instance of the program runs on this display\n";
+      break;
+    case Delivery::Status::NoAnswer:
+      err << "tapwell: the instance on this display does not answer\n";
+      break;
+  }
+  return kExitNotDelivered;
+}
 
 bool DisplayAvailable() {
   return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
@@ -49,6 +159,13 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   }
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // One instance per user and display: a further start hands over to it.
+  ApplicationWindows* live = nullptr;
+  std::unique_ptr<InstanceServer> channel;
+  if (const std::optional<int> code = ClaimOrHandOver(
+          options, [&live](const std::string& command) { return Carry(live, command); }, channel))
+    return *code;
 
   auto opened = platform::x11::X11Keyboard::Open();
   if (!opened.keyboard) {
@@ -127,8 +244,25 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
   QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
 
+  // The Pause key ends a running script, on a connection of its own.
+  std::string stopKeyWhy;
+  std::unique_ptr<platform::x11::X11StopKey> stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
+  std::unique_ptr<StopKeyControl> stopKeyControl;
+  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
+  if (stopKey) {
+    stopKeyControl = std::make_unique<StopKeyControl>(
+        *windows.main, *stopKey, [](const std::string& why) { std::cerr << "tapwell: " << why << "\n"; });
+    stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
+    QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated,
+                     [&stopKey] { stopKey->readEvents(); });
+  } else {
+    std::cerr << "tapwell: " << stopKeyWhy << "; scripts run without a stop key\n";
+  }
+
+  live = &windows;
   windows.start();
   const int code = app.exec();
+  live = nullptr;
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
   windows.main->releaseHeldKeys();

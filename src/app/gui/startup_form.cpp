@@ -58,6 +58,9 @@ Tstartup::Tstartup(QSize screen, SplashTimer* timer) : screen_(screen) {
   CopyRightLabel =
       MakeLabel(this, "CopyRightLabel", QString::fromStdString(product.copyright), 128, 72, 106, 12);
   SinceLabel = MakeLabel(this, "SinceLabel", QString::fromStdString(product.since), 136, 88, 91, 12);
+  StopKeyLabel = MakeLabel(this, "StopKeyLabel", QStringLiteral("Pause: stop"), 0, 88, 0, 12);
+  StopKeyLabel->adjustSize();
+  StopKeyLabel->move(kWidth - 8 - StopKeyLabel->width(), StopKeyLabel->y());
   ReleaseCheck = new QCheckBox(QStringLiteral("Release"), this);
   ReleaseCheck->setObjectName(QStringLiteral("ReleaseCheck"));
   ReleaseCheck->setGeometry(16, 72, 65, 17);

@@ -101,6 +101,8 @@ class Tstartup : public ui::TForm {
   ClickTakingLabel* VersionLabel = nullptr;
   ClickTakingLabel* CopyRightLabel = nullptr;
   ClickTakingLabel* SinceLabel = nullptr;
+  // Names the key that ends a running script, in the bottom right corner.
+  ClickTakingLabel* StopKeyLabel = nullptr;
   QCheckBox* ReleaseCheck = nullptr;
   SplashTimer* Timer1 = nullptr;
 
