@@ -4,6 +4,7 @@
 
 #include "app/cli.h"
 #include "core/errors.h"
+#include "engine/stepper.h"
 #include "store/textfile.h"
 
 #if TAPWELL_HAVE_X11
