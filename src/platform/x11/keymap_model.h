@@ -60,8 +60,8 @@ class KeymapModel {
   std::uint8_t find(std::uint32_t keysym, int level, int skip = -1) const;
   KeyTarget computeTarget(std::uint8_t vk) const;
   std::int16_t computeScan(unsigned char c) const;
-  // The key code that gives a keysym: the code in the low byte, 1 in the high byte when
-  // the keysym needs Shift; -1 when no key gives it.
+  // The key code that gives a keysym: the code in the low byte, 1 in the high
+  // byte when the keysym needs Shift; -1 when no key gives it.
   std::int16_t scanKeysym(std::uint32_t keysym) const;
 
   CoreKeymap keymap_;
