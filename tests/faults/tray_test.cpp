@@ -72,10 +72,15 @@ TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
     EXPECT_THAT(x.netWmState(shown.main), Not(Contains("_NET_WM_STATE_SKIP_TASKBAR")));
     EXPECT_THAT(x.netWmState(shown.main), Not(Contains("_NET_WM_STATE_HIDDEN")));
     x.requestClose(shown.boxes[0]);
-    // The program runs on; the clock ticks do not report the missing tray again.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    gui.drain();
-    shown = Shown(x, pid);
+    // The program runs on; the clock ticks (two of them at least) do not report
+    // the missing tray again.
+    EXPECT_FALSE(WaitUntil(
+        [&] {
+          gui.drain();
+          shown = Shown(x, pid);
+          return shown.main == 0 || !shown.boxes.empty();
+        },
+        2500));
     EXPECT_NE(shown.main, 0u);
     EXPECT_TRUE(shown.boxes.empty());
     // Closing the main window ends the program normally.
@@ -104,9 +109,14 @@ TEST(TrayHost, GoesAwayAndComesBack) {
       },
       20000))
       << gui.child->errText();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  EXPECT_EQ(Shown(x, pid).main, 0u);
-  EXPECT_TRUE(Shown(x, pid).boxes.empty());
+  // Neither the main window nor a box comes up while the icon stays docked.
+  EXPECT_FALSE(WaitUntil(
+      [&] {
+        gui.drain();
+        const Windows now = Shown(x, pid);
+        return now.main != 0 || !now.boxes.empty();
+      },
+      2500));
 
   // The host goes away: the program runs on and its main window comes back, in
   // the taskbar, since no icon leads to it any more.
