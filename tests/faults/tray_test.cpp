@@ -72,6 +72,11 @@ TEST(NoTrayHost, TheProgramRunsOnAndItsMainWindowStaysReachable) {
     EXPECT_THAT(x.netWmState(shown.main), Not(Contains("_NET_WM_STATE_SKIP_TASKBAR")));
     EXPECT_THAT(x.netWmState(shown.main), Not(Contains("_NET_WM_STATE_HIDDEN")));
     x.requestClose(shown.boxes[0]);
+    ASSERT_TRUE(WaitUntil([&] {
+      gui.drain();
+      shown = Shown(x, pid);
+      return shown.boxes.empty();
+    }));
     // The program runs on; the clock ticks (two of them at least) do not report
     // the missing tray again.
     EXPECT_FALSE(WaitUntil(
