@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace wl {
 
@@ -21,7 +20,6 @@ namespace {
 
 constexpr const char* kSway = "/usr/bin/sway";
 
-using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
@@ -92,19 +90,23 @@ std::unique_ptr<Sway> Sway::Start(std::string& why) {
     ::_exit(127);
   }
   sway->pid_ = pid;
-  const auto deadline = Clock::now() + std::chrono::seconds(15);
   const std::string nameFile = run + "/name";
-  while (Clock::now() < deadline) {
-    std::ifstream in(nameFile);
-    if (in && std::getline(in, sway->socket_) && !sway->socket_.empty()) return sway;
-    int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      sway->pid_ = -1;
-      std::ifstream logIn(log);
-      why = "sway ended at once: " + std::string(std::istreambuf_iterator<char>(logIn), {});
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  bool ended = false;
+  const bool reported = xs::WaitUntil(
+      [&] {
+        std::ifstream in(nameFile);
+        if (in && std::getline(in, sway->socket_) && !sway->socket_.empty()) return true;
+        int status = 0;
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        return ended;
+      },
+      15000);
+  if (reported && !ended) return sway;
+  if (ended) {
+    sway->pid_ = -1;
+    std::ifstream logIn(log);
+    why = "sway ended at once: " + std::string(std::istreambuf_iterator<char>(logIn), {});
+    return nullptr;
   }
   why = "sway did not report its socket";
   return nullptr;
