@@ -9,6 +9,9 @@
 #if TAPWELL_HAVE_WAYLAND
 #include "platform/wayland/wayland_keyboard.h"
 #endif
+#if TAPWELL_HAVE_PORTAL
+#include "platform/portal/portal_keyboard.h"
+#endif
 
 namespace tapwell::app {
 
@@ -61,13 +64,15 @@ BackendPlan PlanBackends(const char* override, const char* waylandDisplay) {
       plan.order = {BackendKind::X11};
     } else if (name == "wayland") {
       plan.order = {BackendKind::Wayland};
+    } else if (name == "portal") {
+      plan.order = {BackendKind::Portal};
     } else {
-      plan.error = "TAPWELL_BACKEND must be x11 or wayland, not '" + std::string(name) + "'";
+      plan.error = "TAPWELL_BACKEND must be x11, wayland or portal, not '" + std::string(name) + "'";
     }
     return plan;
   }
   if (Set(waylandDisplay)) {
-    plan.order = {BackendKind::Wayland, BackendKind::X11};
+    plan.order = {BackendKind::Wayland, BackendKind::Portal, BackendKind::X11};
   } else {
     plan.order = {BackendKind::X11};
   }
@@ -92,6 +97,12 @@ OpenedBackend OpenKeyBackend(std::ostream& err) {
       result.backend = Open<platform::wayland::WaylandKeyboard>(why);
 #else
       why = "this program was built without the Wayland backend.";
+#endif
+    } else if (kind == BackendKind::Portal) {
+#if TAPWELL_HAVE_PORTAL
+      result.backend = Open<platform::portal::PortalKeyboard>(why);
+#else
+      why = "this program was built without the remote control portal.";
 #endif
     } else {
       result.backend = Open<platform::x11::X11Keyboard>(why);

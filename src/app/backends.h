@@ -1,6 +1,7 @@
 // The key-injection backend of the session, chosen once when a run starts: the
-// Wayland virtual keyboard in a Wayland session that offers it, XTest in an X11
-// session; TAPWELL_BACKEND=x11|wayland overrides the choice.
+// Wayland virtual keyboard in a Wayland session that offers it, else the
+// desktop's remote control portal when the session bus has one, XTest in an X11
+// session; TAPWELL_BACKEND=x11|wayland|portal overrides the choice.
 #pragma once
 
 #include <chrono>
@@ -14,7 +15,7 @@
 
 namespace tapwell::app {
 
-enum class BackendKind { X11, Wayland };
+enum class BackendKind { X11, Wayland, Portal };
 
 struct BackendPlan {
   std::vector<BackendKind> order;  // tried in turn; the first that opens is used
@@ -52,7 +53,8 @@ struct OpenedBackend {
   BackendKind kind = BackendKind::X11;  // the backend that opened
 };
 
-// Opens the backend of this session. When XTest is the only route in a Wayland
+// Opens the backend of this session; the portal needs a QCoreApplication to
+// exist already. When XTest is the only route in a Wayland
 // session, says once on err that keys reach XWayland windows only.
 OpenedBackend OpenKeyBackend(std::ostream& err);
 

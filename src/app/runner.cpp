@@ -67,6 +67,12 @@ int RunScript(const std::string&, bool, std::ostream& err) {
 #else
 
 int RunScript(const std::string& script, bool trace, std::ostream& err) {
+  // Before the backend: the portal's replies arrive on the event loop.
+  int argc = 1;
+  char name[] = "tapwell";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+
   OpenedBackend opened = OpenKeyBackend(err);
   if (!opened.backend) {
     err << "tapwell: " << opened.error << "\n";
@@ -74,11 +80,6 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   }
   KeyBackend& backend = *opened.backend;
   platform::Keyboard& keyboard = backend.keyboard();
-
-  int argc = 1;
-  char name[] = "tapwell";
-  char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
 
   platform::PosixLauncher launcher(err);
   const StepTime origin = StepClock::now();
@@ -119,9 +120,13 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });
   backend.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
 
-  // A display that goes away ends the run at once, even during a wait.
-  QSocketNotifier displayNotifier(backend.connectionFd(), QSocketNotifier::Read);
-  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { backend.readEvents(); });
+  // A display that goes away ends the run at once, even during a wait (the
+  // portal has no socket of its own: the bus tells it).
+  std::unique_ptr<QSocketNotifier> displayNotifier;
+  if (backend.connectionFd() >= 0) {
+    displayNotifier = std::make_unique<QSocketNotifier>(backend.connectionFd(), QSocketNotifier::Read);
+    QObject::connect(displayNotifier.get(), &QSocketNotifier::activated, [&] { backend.readEvents(); });
+  }
 
   // On X11 the Pause key ends the run as Ctrl+C does; it is taken from the other
   // programs only for the time of the run. A Wayland compositor lends no key to

@@ -140,7 +140,7 @@ TEST(Session, WithoutAnyRouteTheRunEndsWithCodeThreeAndNamesWhatIsMissing) {
 
   const xs::Result wrong = RunTapwell({"--run", "_a"}, xs::Environment({"TAPWELL_BACKEND=uinput"}));
   EXPECT_EQ(wrong.code, 2);
-  EXPECT_THAT(wrong.err, HasSubstr("TAPWELL_BACKEND must be x11 or wayland"));
+  EXPECT_THAT(wrong.err, HasSubstr("TAPWELL_BACKEND must be x11, wayland or portal"));
 }
 
 }  // namespace

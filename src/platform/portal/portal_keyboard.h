@@ -1,0 +1,109 @@
+// Key injection through the desktop's remote control portal
+// (org.freedesktop.portal.RemoteDesktop on the session bus), the route on
+// desktops whose compositor lends no virtual keyboard to clients (GNOME, KDE).
+// The desktop asks the user once per run before it takes any key; a token that
+// it hands back lets later runs skip the question where the desktop allows it.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusPendingCall>
+#include <QObject>
+#include <QVariantMap>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/keyboard.h"
+#include "platform/x11/keymap_model.h"
+
+class QDBusServiceWatcher;
+class QEventLoop;
+
+namespace tapwell::platform::portal {
+
+// The file that keeps the desktop's restore token between runs:
+// $XDG_CONFIG_HOME/tapwell/portal-token, else ~/.config/tapwell/portal-token.
+std::string RestoreTokenFile();
+
+class PortalKeyboard final : public QObject, public Keyboard {
+  Q_OBJECT
+ public:
+  struct OpenResult {
+    std::unique_ptr<PortalKeyboard> keyboard;
+    std::string error;  // why there is none: no session bus, no portal, no keyboard device
+  };
+  // Asks the session bus for the portal and the devices it offers; no session is
+  // made yet. Needs a QCoreApplication: the replies arrive on its event loop.
+  static OpenResult Open();
+
+  ~PortalKeyboard() override;
+
+  void press(KeyCode key) override { sendCode(key, true); }
+  void release(KeyCode key) override { sendCode(key, false); }
+  std::optional<CharacterKey> keyForCharacter(char c) override;
+  void typeText(std::string_view utf8) override;
+  void flush() override;
+
+  // What happens when the desktop refuses the keys, closes the session or leaves
+  // the bus: by default the reason goes to standard error and the program ends
+  // with exit code 3.
+  void setFailureHandler(std::function<void(const std::string&)> handler) { onFailure_ = std::move(handler); }
+
+  // Releases every key and button still held, waits until the portal has taken
+  // them, and closes the session. Called by the destructor.
+  void shutdown();
+
+  // The portal is reached over the session bus: there is no socket to watch, and
+  // failures arrive as bus signals on the event loop.
+  int connectionFd() const { return -1; }
+  void readEvents() {}
+
+ private Q_SLOTS:
+  void onResponse(uint response, const QVariantMap& results);
+  void onClosed(const QVariantMap& details);
+  void onPortalGone();
+
+ private:
+  PortalKeyboard();
+
+  // Idle until the first key; Closed after shutdown; Failed when the desktop
+  // said no or went away: no second question in the same run.
+  enum class State { Idle, Started, Closed, Failed };
+  // Starts the session on the first key: the desktop's question, then the
+  // devices. False when there is none and will be none this run.
+  bool ensureSession();
+  // Calls a portal method that answers through a request object and waits for
+  // its Response; nothing when the call failed (the reason in why).
+  std::optional<QVariantMap> request(const QString& method, const QList<QVariant>& args, QVariantMap options,
+                                     std::string& why);
+  void notify(const char* method, std::int32_t value, bool down);
+  void sendCode(KeyCode key, bool down);
+  void sendKeycode(std::uint32_t xKeycode, bool down);
+  // Waits until at most `keep` calls are still unanswered; reports the first
+  // that failed.
+  void settle(std::size_t keep);
+  void fail(const std::string& reason);
+
+  QDBusConnection bus_;
+  std::unique_ptr<QDBusServiceWatcher> watcher_;
+  State state_ = State::Idle;
+  QString session_;
+  unsigned devices_ = 0;  // 1 keyboard, 2 pointer
+  unsigned available_ = 0;
+  x11::KeymapModel model_;
+  std::set<std::uint32_t> down_;      // X keycodes held
+  std::set<std::uint32_t> downSyms_;  // keysyms held
+  std::set<int> buttons_;             // evdev button codes held
+  std::deque<QDBusPendingCall> pending_;
+  bool pointerWarned_ = false;
+  std::function<void(const std::string&)> onFailure_;
+  // The request being waited for.
+  QEventLoop* loop_ = nullptr;
+  std::optional<std::pair<uint, QVariantMap>> answer_;
+};
+
+}  // namespace tapwell::platform::portal

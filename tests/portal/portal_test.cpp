@@ -1,0 +1,183 @@
+// The real program against the remote control portal. A test portal on a
+// private session bus stands in for the desktop's (whose consent dialog cannot
+// be answered headless) and records the calls: the session is set up once per
+// run and only when a key needs it, key names go as keycodes, exact text as
+// keysyms, mouse keys as pointer buttons, held keys are released at SIGTERM, and
+// a refusal, a closed session or a portal that leaves end the run with code 3.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "x_session.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// A session bus of the test's own, which starts no service by itself.
+class Bus {
+ public:
+  static std::unique_ptr<Bus> Start(std::string& why) {
+    auto bus = std::unique_ptr<Bus>(new Bus);
+    const std::string config = bus->folder_.file("bus.conf");
+    xs::WriteFile(
+        config,
+        "<busconfig><type>session</type><listen>unix:dir=" + bus->folder_.path() +
+            "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+            "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+    bus->daemon_ = xs::Child::Start(
+        {"/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile", "--print-address=1"},
+        xs::Environment({}));
+    if (!bus->daemon_ || !bus->daemon_->waitForLine([](const std::string& l) { return !l.empty(); })) {
+      why = "no private session bus (dbus-daemon): " + (bus->daemon_ ? bus->daemon_->errText() : "");
+      return nullptr;
+    }
+    bus->address_ = bus->daemon_->lines().front();
+    return bus;
+  }
+  const std::string& address() const { return address_; }
+  const xs::TempFolder& home() const { return folder_; }
+
+  // The program on this bus in a Wayland session whose compositor offers no
+  // virtual keyboard, so that the portal is its route.
+  Strings env(Strings more = {}) const {
+    Strings changes = {"DBUS_SESSION_BUS_ADDRESS=" + address_,
+                       "XDG_CONFIG_HOME=" + folder_.path(),
+                       "WAYLAND_DISPLAY=tapwell-no-such-socket",
+                       "XDG_RUNTIME_DIR=/tmp",
+                       "DISPLAY",
+                       "TAPWELL_BACKEND",
+                       "XKB_DEFAULT_LAYOUT"};
+    changes.insert(changes.end(), more.begin(), more.end());
+    return xs::Environment(changes);
+  }
+
+ private:
+  Bus() = default;
+  xs::TempFolder folder_;
+  std::unique_ptr<xs::Child> daemon_;
+  std::string address_;
+};
+
+std::unique_ptr<xs::Child> StartPortal(const Bus& bus, Strings args = {}) {
+  args.insert(args.begin(), TEST_PORTAL);
+  auto portal = xs::Child::Start(args, bus.env());
+  if (portal && !portal->waitForLine([](const std::string& l) { return l == "ready"; })) return nullptr;
+  return portal;
+}
+
+// The portal's lines after "ready", once the program has ended (every call is
+// printed before it is answered).
+Strings Calls(xs::Child& portal) {
+  portal.drain();
+  Strings lines = portal.lines();
+  lines.erase(lines.begin(), std::find(lines.begin(), lines.end(), "ready") + 1);
+  return lines;
+}
+
+xs::Result RunTapwell(const Bus& bus, const std::string& script) {
+  return xs::Run({xs::TapwellPath(), "--run", script}, bus.env());
+}
+
+#define START_BUS(var)              \
+  std::string var##_why;            \
+  auto var = Bus::Start(var##_why); \
+  ASSERT_TRUE(var) << var##_why;
+
+TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndButtons) {
+  START_BUS(bus);
+  auto portal = StartPortal(*bus);
+  ASSERT_TRUE(portal);
+
+  // No key, no session: the desktop asks nothing.
+  const xs::Result idle = RunTapwell(*bus, "!1");
+  EXPECT_EQ(idle.code, 0) << idle.err;
+  EXPECT_THAT(Calls(*portal), IsEmpty());
+
+  const xs::Result r = RunTapwell(*bus, R"(_enter>shift_a<shift!1"hi"'é€'_ml_mm_mr_f13)");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Calls(*portal), (Strings{"create-session", "select-devices types=3 persist=2 token=-",
+                                     "start",          "keycode 28 1",
+                                     "keycode 28 0",  // Enter
+                                     "keycode 42 1",   "keycode 30 1",
+                                     "keycode 30 0",  // Shift, A
+                                     "keycode 42 0",  //
+                                     "keycode 35 1",   "keycode 35 0",
+                                     "keycode 23 1",                      // "hi"
+                                     "keycode 23 0",                      //
+                                     "keysym 233 1",   "keysym 233 0",    // é
+                                     "keysym 8364 1",  "keysym 8364 0",   // €
+                                     "button 272 1",   "button 272 0",    // left
+                                     "button 273 1",   "button 273 0",    // right
+                                     "button 274 1",   "button 274 0",    // middle
+                                     "keysym 65482 1", "keysym 65482 0",  // F13
+                                     "close"}));
+
+  // The desktop's token is kept for the user alone and offered by the next run.
+  const std::string tokenFile = bus->home().file("tapwell/portal-token");
+  EXPECT_EQ(xs::ReadFile(tokenFile), "token-from-the-desktop\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(tokenFile.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const xs::Result again = RunTapwell(*bus, "_a");
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_THAT(Calls(*portal),
+              ::testing::Contains("select-devices types=3 persist=2 token=token-from-the-desktop"));
+}
+
+TEST(TestPortal, SigtermDuringAHeldShiftReleasesItAndClosesTheSession) {
+  START_BUS(bus);
+  auto portal = StartPortal(*bus);
+  ASSERT_TRUE(portal);
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", ">shift_a!30_b"}, bus->env());
+  ASSERT_TRUE(run);
+  ASSERT_TRUE(portal->waitForLine([](const std::string& l) { return l == "keycode 30 0"; }))
+      << run->errText();
+  run->signal(SIGTERM);
+  EXPECT_EQ(run->wait(), 128 + SIGTERM) << run->errText();
+  const Strings calls = Calls(*portal);
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(Strings(calls.end() - 2, calls.end()), (Strings{"keycode 42 0", "close"}));
+}
+
+TEST(TestPortal, ARefusalAClosedSessionOrAPortalThatLeavesEndsTheRunWithCodeThree) {
+  START_BUS(bus);
+  {
+    auto portal = StartPortal(*bus, {"--refuse"});
+    ASSERT_TRUE(portal);
+    const xs::Result r = RunTapwell(*bus, "_a");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_THAT(r.err, HasSubstr("the desktop did not allow this program to send keys"));
+    EXPECT_EQ(Calls(*portal).back(), "start refused");
+    portal->signal(SIGTERM);
+    portal->wait();
+  }
+  {
+    // The user takes the permission back after the first key.
+    auto portal = StartPortal(*bus, {"--close-after", "1"});
+    ASSERT_TRUE(portal);
+    const xs::Result r = RunTapwell(*bus, "_a!30_b");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_THAT(r.err, HasSubstr("the desktop ended the remote control session"));
+    portal->signal(SIGTERM);
+    portal->wait();
+  }
+  {
+    auto portal = StartPortal(*bus);
+    ASSERT_TRUE(portal);
+    auto run = xs::Child::Start({xs::TapwellPath(), "--run", "_a!30_b"}, bus->env());
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(portal->waitForLine([](const std::string& l) { return l == "keycode 30 0"; }));
+    portal->signal(SIGKILL);
+    EXPECT_EQ(run->wait(), 3) << run->errText();
+    EXPECT_THAT(run->errText(), HasSubstr("remote control portal left the session bus"));
+  }
+}
+
+}  // namespace
