@@ -4,10 +4,13 @@
 // run and only when a key needs it, key names go as keycodes, exact text as
 // keysyms, mouse keys as pointer buttons, held keys are released at SIGTERM, and
 // a refusal, a closed session or a portal that leaves end the run with code 3.
+// Where mutter is installed, the keys also go through a headless mutter into a
+// native Wayland window, and the desktop's own portal asks and is answered no.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -95,29 +98,27 @@ TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndB
   ASSERT_TRUE(portal);
 
   // No key, no session: the desktop asks nothing.
-  const xs::Result idle = RunTapwell(*bus, "!1");
+  const xs::Result idle = RunTapwell(*bus, "!0");
   EXPECT_EQ(idle.code, 0) << idle.err;
   EXPECT_THAT(Calls(*portal), IsEmpty());
 
-  const xs::Result r = RunTapwell(*bus, R"(_enter>shift_a<shift!1"hi"'é€'_ml_mm_mr_f13)");
+  const xs::Result r = RunTapwell(*bus, R"(_enter>shift_a<shift!0"hi"'é€'_ml_mm_mr_f13)");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(Calls(*portal), (Strings{"create-session", "select-devices types=3 persist=2 token=-",
-                                     "start",          "keycode 28 1",
-                                     "keycode 28 0",  // Enter
-                                     "keycode 42 1",   "keycode 30 1",
-                                     "keycode 30 0",  // Shift, A
-                                     "keycode 42 0",  //
-                                     "keycode 35 1",   "keycode 35 0",
-                                     "keycode 23 1",                      // "hi"
-                                     "keycode 23 0",                      //
-                                     "keysym 233 1",   "keysym 233 0",    // é
-                                     "keysym 8364 1",  "keysym 8364 0",   // €
-                                     "button 272 1",   "button 272 0",    // left
-                                     "button 273 1",   "button 273 0",    // right
-                                     "button 274 1",   "button 274 0",    // middle
-                                     "keysym 65482 1", "keysym 65482 0",  // F13
-                                     "close"}));
+  // clang-format off
+  EXPECT_EQ(Calls(*portal), (Strings{
+      "create-session", "select-devices types=3 persist=2 token=-", "start",
+      "keycode 42 1", "keycode 42 0",                                  // the warm-up
+      "keycode 28 1", "keycode 28 0",                                  // Enter
+      "keycode 42 1", "keycode 30 1", "keycode 30 0", "keycode 42 0",  // Shift+A
+      "keycode 35 1", "keycode 35 0", "keycode 23 1", "keycode 23 0",  // "hi"
+      "keysym 233 1", "keysym 233 0", "keysym 8364 1", "keysym 8364 0",  // 'é€'
+      "button 272 1", "button 272 0",                                  // left
+      "button 273 1", "button 273 0",                                  // right
+      "button 274 1", "button 274 0",                                  // middle
+      "keysym 65482 1", "keysym 65482 0",                              // F13: not on the keyboard
+      "close"}));
+  // clang-format on
 
   // The desktop's token is kept for the user alone and offered by the next run.
   const std::string tokenFile = bus->home().file("tapwell/portal-token");
@@ -178,6 +179,151 @@ TEST(TestPortal, ARefusalAClosedSessionOrAPortalThatLeavesEndsTheRunWithCodeThre
     EXPECT_EQ(run->wait(), 3) << run->errText();
     EXPECT_THAT(run->errText(), HasSubstr("remote control portal left the session bus"));
   }
+}
+
+// A headless mutter on the bus, with a Wayland socket in a runtime folder of
+// its own: the compositor of GNOME, whose remote desktop session carries the
+// portal's keys.
+class Mutter {
+ public:
+  static bool Installed() { return ::access("/usr/bin/mutter", X_OK) == 0; }
+
+  static std::unique_ptr<Mutter> Start(const Bus& bus, std::string& why) {
+    auto mutter = std::unique_ptr<Mutter>(new Mutter(bus));
+    ::chmod(mutter->runtime_.path().c_str(), 0700);
+    mutter->child_ = xs::Child::Start({"/usr/bin/mutter", "--headless", "--virtual-monitor", "1280x800",
+                                       "--wayland", "--no-x11", "--wayland-display=tapwell-mutter"},
+                                      mutter->env());
+    const std::string socket = mutter->runtime_.file("tapwell-mutter");
+    const bool up =
+        mutter->child_ && xs::WaitUntil([&] {
+          mutter->child_->drain();
+          return ::access(socket.c_str(), F_OK) == 0 && mutter->owned("org.gnome.Mutter.RemoteDesktop");
+        });
+    if (!up) {
+      why = "mutter did not start: " + (mutter->child_ ? mutter->child_->errText() : "");
+      return nullptr;
+    }
+    return mutter;
+  }
+  ~Mutter() {
+    if (child_) {
+      child_->signal(SIGTERM);
+      child_->wait();
+    }
+  }
+
+  // A client of this compositor on the bus, in a GNOME session.
+  Strings env(Strings more = {}) const {
+    Strings changes = {"WAYLAND_DISPLAY=tapwell-mutter", "XDG_RUNTIME_DIR=" + runtime_.path(),
+                       "XDG_CURRENT_DESKTOP=GNOME", "GTK_A11Y=none"};
+    changes.insert(changes.end(), more.begin(), more.end());
+    return bus_.env(changes);
+  }
+
+  // Whether a name has an owner on the bus.
+  bool owned(const std::string& name) const {
+    const xs::Result r =
+        xs::Run({"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                 "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name},
+                env());
+    return r.out.find("boolean true") != std::string::npos;
+  }
+
+ private:
+  explicit Mutter(const Bus& bus) : bus_(bus) {}
+  const Bus& bus_;
+  xs::TempFolder runtime_;
+  std::unique_ptr<xs::Child> child_;
+};
+
+#define START_MUTTER(bus, var)                                           \
+  if (!Mutter::Installed()) {                                            \
+    if (xs::InCi()) FAIL() << "mutter is not installed under CI";        \
+    GTEST_SKIP() << "mutter is not installed (scripts/install-deps.sh)"; \
+  }                                                                      \
+  std::string var##_why;                                                 \
+  auto var = Mutter::Start(*bus, var##_why);                             \
+  ASSERT_TRUE(var) << var##_why;
+
+TEST(HeadlessMutter, KeysThroughTheTestPortalArriveInANativeWindow) {
+  START_BUS(bus);
+  START_MUTTER(bus, mutter);
+  // The test portal gives its consent and hands every key call on to mutter's
+  // own remote desktop session: what a desktop's portal does after the dialog.
+  auto portal = xs::Child::Start({TEST_PORTAL, "--forward-mutter"}, mutter->env());
+  ASSERT_TRUE(portal && portal->waitForLine([](const std::string& l) { return l == "ready"; }));
+  // A keyboard on the seat before the receiver starts, as a desktop has one.
+  auto keyboard = xs::Child::Start({TEST_PORTAL, "--keyboard-on-mutter"}, mutter->env());
+  ASSERT_TRUE(keyboard && keyboard->waitForLine([](const std::string& l) { return l == "ready"; }));
+  auto receiver = xs::Child::Start({WL_RECEIVER}, mutter->env({"QT_QPA_PLATFORM=wayland"}));
+  ASSERT_TRUE(receiver && receiver->waitForLine([](const std::string& l) { return l == "ready"; }))
+      << (receiver ? receiver->errText() : "");
+
+  // Chosen by itself: mutter offers no virtual keyboard, the bus a portal.
+  const xs::Result r =
+      xs::Run({xs::TapwellPath(), "--run", R"("hi">shift_a<shift"x"'~@'_enter)"}, mutter->env());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  ASSERT_TRUE(receiver->waitForLine([](const std::string& l) { return l == "release Return"; })) << r.err;
+  Strings events = receiver->lines();
+  events.erase(events.begin(), std::find(events.begin(), events.end(), "ready") + 1);
+  // The warm-up Shift of the new session is dropped by mutter; at most its
+  // release arrives.
+  if (!events.empty() && events.front() == "release Shift_L") events.erase(events.begin());
+  // Exact text goes by symbol: the desktop adds the Shift that ~ and @ need.
+  EXPECT_EQ(events, (Strings{"press h",
+                             "release h",
+                             "press i",
+                             "release i",
+                             "press Shift_L",
+                             "press A",
+                             "release A",
+                             "release Shift_L",
+                             "press x",
+                             "release x",
+                             "press Shift_L",
+                             "press asciitilde",
+                             "release asciitilde",
+                             "release Shift_L",
+                             "press Shift_L",
+                             "press at",
+                             "release at",
+                             "release Shift_L",
+                             "press Return",
+                             "text hiAx~@",
+                             "release Return"}));
+}
+
+TEST(HeadlessMutter, TheDesktopsOwnPortalAsksAndCancelEndsTheRunWithCodeThree) {
+  START_BUS(bus);
+  START_MUTTER(bus, mutter);
+  const char* kPortal = "/usr/libexec/xdg-desktop-portal";
+  const char* kGnome = "/usr/libexec/xdg-desktop-portal-gnome";
+  if (::access(kPortal, X_OK) != 0 || ::access(kGnome, X_OK) != 0) {
+    if (xs::InCi()) FAIL() << "xdg-desktop-portal-gnome is not installed under CI";
+    GTEST_SKIP() << "xdg-desktop-portal-gnome is not installed (scripts/install-deps.sh)";
+  }
+  // The dialog's implementation first: the portal looks for it when it starts.
+  auto gnome = xs::Child::Start({kGnome}, mutter->env());
+  ASSERT_TRUE(gnome && xs::WaitUntil([&] {
+                gnome->drain();
+                return mutter->owned("org.freedesktop.impl.portal.desktop.gnome");
+              }));
+  auto portal = xs::Child::Start({kPortal}, mutter->env());
+  ASSERT_TRUE(portal && xs::WaitUntil([&] {
+                portal->drain();
+                return mutter->owned("org.freedesktop.portal.Desktop");
+              }));
+
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run", "_a"}, mutter->env());
+  ASSERT_TRUE(run);
+  // Tab and Space on the compositor, again and again, reach the dialog once it
+  // is shown and press its Cancel button.
+  auto user = xs::Child::Start({TEST_PORTAL, "--dismiss-on-mutter"}, mutter->env());
+  ASSERT_TRUE(user);
+  EXPECT_EQ(run->wait(), 3) << run->errText();
+  EXPECT_THAT(run->errText(), HasSubstr("the desktop did not allow this program to send keys"));
 }
 
 }  // namespace

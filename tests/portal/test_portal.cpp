@@ -4,7 +4,12 @@
 // With --forward-mutter it hands the key and button calls on to a headless
 // compositor's own remote desktop session, so the keys truly arrive in a
 // window; with --close-after N it ends the session after N key calls, as a
-// desktop does when the user revokes the permission.
+// desktop does when the user revokes the permission. With --keyboard-on-mutter
+// it is no portal but a keyboard on the headless compositor's seat, which has
+// none until a remote desktop session makes one (clients take a new keyboard
+// up asynchronously and lose the first keys meanwhile); with
+// --dismiss-on-mutter that keyboard also presses Tab and Space every 300 ms,
+// which answers the desktop's own consent dialog with Cancel.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -167,10 +172,42 @@ class Portal : public QObject, protected QDBusContext {
 
 }  // namespace
 
+// A remote desktop session of the compositor's own, until it is ended; with
+// dismiss, it presses Tab and Space.
+int KeyboardOnMutter(QCoreApplication& app, bool dismiss) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  const QDBusReply<QDBusObjectPath> made = bus.call(QDBusMessage::createMethodCall(
+      kMutter, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kMutter, QStringLiteral("CreateSession")));
+  if (!made.isValid()) return 1;
+  const QString session = made.value().path();
+  const QString iface = kMutter + QStringLiteral(".Session");
+  if (!QDBusReply<void>(
+           bus.call(QDBusMessage::createMethodCall(kMutter, session, iface, QStringLiteral("Start"))))
+           .isValid()) {
+    return 1;
+  }
+  Say(QStringLiteral("ready"));
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    for (const uint key : {15u, 57u}) {  // evdev Tab, Space
+      for (const bool down : {true, false}) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kMutter, session, iface, QStringLiteral("NotifyKeyboardKeycode"));
+        call << key << down;
+        bus.call(call);
+      }
+    }
+  });
+  if (dismiss) timer.start(300);
+  return app.exec();
+}
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  Portal portal;
   const QStringList args = app.arguments();
+  if (args.contains(QStringLiteral("--keyboard-on-mutter"))) return KeyboardOnMutter(app, false);
+  if (args.contains(QStringLiteral("--dismiss-on-mutter"))) return KeyboardOnMutter(app, true);
+  Portal portal;
   portal.refuse = args.contains(QStringLiteral("--refuse"));
   portal.forward = args.contains(QStringLiteral("--forward-mutter"));
   if (const qsizetype i = args.indexOf(QStringLiteral("--close-after")); i >= 0 && i + 1 < args.size()) {

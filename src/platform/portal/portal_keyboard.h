@@ -80,6 +80,8 @@ class PortalKeyboard final : public QObject, public Keyboard {
   // its Response; nothing when the call failed (the reason in why).
   std::optional<QVariantMap> request(const QString& method, const QList<QVariant>& args, QVariantMap options,
                                      std::string& why);
+  // The first key of a new session, which the desktop may drop.
+  void warmUp();
   void notify(const char* method, std::int32_t value, bool down);
   void sendCode(KeyCode key, bool down);
   void sendKeycode(std::uint32_t xKeycode, bool down);
