@@ -19,6 +19,9 @@ PACKAGES=(
   # Wayland key injection (virtual keyboard and pointer), and its tests on a
   # headless compositor with a native Qt window; wtype is the reference injector
   libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype
+  # the remote control portal's tests: a headless GNOME compositor and the
+  # desktop's own portal (some 100 packages, under a minute to install)
+  mutter xdg-desktop-portal xdg-desktop-portal-gnome
   # packaging checks
   desktop-file-utils appstream dpkg-dev
   # screenshots

@@ -6,8 +6,9 @@
 #   platform/*.h         the standard library and core/
 #   platform/<backend>/  core/, platform/*.h and its own folder; never store, ui,
 #                        app or engine; x11 no Qt header, qt no Xlib header;
-#                        wayland also the XKB key decisions of x11 (key table
-#                        and keymap model: plain C++, no Xlib, no Qt)
+#                        wayland and portal also the XKB key decisions of x11
+#                        (key table and keymap model: plain C++, no Xlib, no
+#                        Qt); portal no Xlib header
 #   ui                   no backend header (platform/<backend>/...), nothing of app
 #   app                  anything
 # ui's library links no backend library either.
@@ -73,12 +74,13 @@ check_tree() {
             :
           elif [[ $kind == quote && $name != core/* && $name != platform/"$own"/* ]] &&
             ! [[ $name =~ ^platform/[^/]+\.h$ ]] &&
-            ! [[ $own == wayland && ($name == platform/x11/keymap_model.h || $name == platform/x11/vk_table.h) ]]; then
+            ! [[ ($own == wayland || $own == portal) &&
+              ($name == platform/x11/keymap_model.h || $name == platform/x11/vk_table.h) ]]; then
             bad="a backend includes core/, platform interfaces and its own folder only"
           elif [[ $own == x11 && $kind == angle && $name == Q* ]]; then
             bad="the X11 backend includes no Qt header"
-          elif [[ $own == qt && $kind == angle && $name == X11/* ]]; then
-            bad="the Qt backend includes no Xlib header"
+          elif [[ ($own == qt || $own == portal) && $kind == angle && $name == X11/* ]]; then
+            bad="the $own backend includes no Xlib header"
           fi
           ;;
         ui)
@@ -121,6 +123,8 @@ self_test() {
     'src/platform/posix/a.cpp|#include "platform/qt/qt_ini_store.h"'
     'src/platform/x11/a.cpp|#include <QTimer>'
     'src/platform/wayland/a.cpp|#include "platform/x11/x11_keyboard.h"'
+    'src/platform/portal/a.cpp|#include "platform/x11/x11_keyboard.h"'
+    'src/platform/portal/a.cpp|#include <X11/Xlib.h>'
     'src/ui/a.cpp|#include "platform/qt/qt_tray_icon.h"'
     'src/ui/CMakeLists.txt|tapwell_library(tapwell_ui LINK tapwell_platform_qt)'
   )
