@@ -253,6 +253,7 @@ void PortalKeyboard::onPortalGone() {
 bool PortalKeyboard::ensureSession() {
   if (state_ == State::Started) return true;
   if (state_ != State::Idle) return false;
+  state_ = State::Starting;
   std::string why;
   static unsigned sessions = 0;
   QVariantMap options{{QStringLiteral("session_handle_token"),
@@ -353,10 +354,9 @@ void PortalKeyboard::sendCode(KeyCode vk, bool down) {
   const x11::KeyTarget target = model_.resolve(vk);
   if (target.kind == x11::KeyTarget::Kind::Nothing) return;
   // A key never pressed is not released: it would ask the desktop for nothing.
-  const bool held = (target.kind == x11::KeyTarget::Kind::Keycode && down_.count(target.keycode) != 0) ||
-                    (target.kind == x11::KeyTarget::Kind::Spare && downSyms_.count(target.keysym) != 0) ||
-                    target.kind == x11::KeyTarget::Kind::Button;
-  if (!down && !held && state_ != State::Started) return;
+  // Before the session nothing is held: a release would ask the desktop for
+  // nothing (and one sent while the dialog is open must not ask again).
+  if (!down && state_ != State::Started) return;
   if (!ensureSession()) return;
   switch (target.kind) {
     case x11::KeyTarget::Kind::Nothing:

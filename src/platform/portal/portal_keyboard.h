@@ -70,9 +70,11 @@ class PortalKeyboard final : public QObject, public Keyboard {
  private:
   PortalKeyboard();
 
-  // Idle until the first key; Closed after shutdown; Failed when the desktop
-  // said no or went away: no second question in the same run.
-  enum class State { Idle, Started, Closed, Failed };
+  // Idle until the first key; Starting while the desktop is asked (a key sent
+  // meanwhile, from a signal's handler, is dropped); Closed after shutdown;
+  // Failed when the desktop said no or went away: no second question in the
+  // same run.
+  enum class State { Idle, Starting, Started, Closed, Failed };
   // Starts the session on the first key: the desktop's question, then the
   // devices. False when there is none and will be none this run.
   bool ensureSession();
