@@ -132,6 +132,20 @@ TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndB
               ::testing::Contains("select-devices types=3 persist=2 token=token-from-the-desktop"));
 }
 
+TEST(TestPortal, ALongLiteralArrivesWholeWithinTheBussLimitOfPendingReplies) {
+  START_BUS(bus);
+  auto portal = StartPortal(*bus);
+  ASSERT_TRUE(portal);
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += static_cast<char>('a' + i % 26);
+  const xs::Result r = RunTapwell(*bus, "\"" + text + "\"");
+  EXPECT_EQ(r.code, 0) << r.err;
+  const Strings calls = Calls(*portal);
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                          [](const std::string& l) { return l.rfind("keycode ", 0) == 0; }),
+            2 + 2 * 2000);
+}
+
 TEST(TestPortal, SigtermDuringAHeldShiftReleasesItAndClosesTheSession) {
   START_BUS(bus);
   auto portal = StartPortal(*bus);

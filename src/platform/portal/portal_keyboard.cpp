@@ -43,9 +43,9 @@ constexpr unsigned kPointerDevice = 2;
 constexpr unsigned kPersistUntilRevoked = 2;
 // How long a plain method call may take before the portal counts as gone.
 constexpr int kCallTimeoutMs = 25000;
-// Notify calls sent ahead of their answers: enough to keep the bus busy, few
-// enough that a failure is seen within one step.
-constexpr std::size_t kMaxUnanswered = 256;
+// Notify calls sent ahead of their answers: enough to keep the bus busy, below
+// the bus's limit of pending replies per connection (128 unless configured).
+constexpr std::size_t kMaxUnanswered = 64;
 // The pause after the warm-up key of a new session.
 constexpr std::chrono::milliseconds kWarmUpTime{250};
 
