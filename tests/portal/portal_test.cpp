@@ -146,7 +146,7 @@ TEST(TestPortal, ALongLiteralArrivesWholeWithinTheBussLimitOfPendingReplies) {
             2 + 2 * 2000);
 }
 
-TEST(TestPortal, SigtermDuringAHeldShiftReleasesItAndClosesTheSession) {
+TEST(TestPortal, SigtermReleasesAHeldShiftAndEndsARunWhoseDialogIsOpen) {
   START_BUS(bus);
   auto portal = StartPortal(*bus);
   ASSERT_TRUE(portal);
@@ -159,6 +159,21 @@ TEST(TestPortal, SigtermDuringAHeldShiftReleasesItAndClosesTheSession) {
   const Strings calls = Calls(*portal);
   ASSERT_GE(calls.size(), 2u);
   EXPECT_EQ(Strings(calls.end() - 2, calls.end()), (Strings{"keycode 42 0", "close"}));
+
+  // While the desktop's dialog is open, a signal still ends the run, and asks
+  // nothing more on its way out.
+  portal->signal(SIGTERM);
+  portal->wait();
+  portal = StartPortal(*bus, {"--never-answer"});
+  ASSERT_TRUE(portal);
+  auto asking = xs::Child::Start({xs::TapwellPath(), "--run", ">shift_a"}, bus->env());
+  ASSERT_TRUE(asking);
+  ASSERT_TRUE(portal->waitForLine([](const std::string& l) { return l == "start"; })) << asking->errText();
+  asking->signal(SIGTERM);
+  EXPECT_EQ(asking->wait(), 128 + SIGTERM) << asking->errText();
+  EXPECT_EQ(
+      Calls(*portal),
+      (Strings{"create-session", "select-devices types=3 persist=2 token=token-from-the-desktop", "start"}));
 }
 
 TEST(TestPortal, ARefusalAClosedSessionOrAPortalThatLeavesEndsTheRunWithCodeThree) {

@@ -1,6 +1,8 @@
 // A remote control portal for the tests, on a private session bus: it answers
 // the calls the program makes as a desktop's portal does, with the user's
-// consent given (or refused with --refuse), and prints each call as a line.
+// consent given (refused with --refuse, never given nor refused with
+// --never-answer, as a dialog the user leaves open), and prints each call as a
+// line.
 // With --forward-mutter it hands the key and button calls on to a headless
 // compositor's own remote desktop session, so the keys truly arrive in a
 // window; with --close-after N it ends the session after N key calls, as a
@@ -61,6 +63,7 @@ class Portal : public QObject, protected QDBusContext {
  public:
   bool refuse = false;
   bool forward = false;
+  bool neverAnswer = false;
   int closeAfter = -1;
 
   uint availableDeviceTypes() const { return 3; }
@@ -90,6 +93,7 @@ class Portal : public QObject, protected QDBusContext {
   QDBusObjectPath Start(const QDBusObjectPath&, const QString&, const QVariantMap& options) {
     Say(refuse ? QStringLiteral("start refused") : QStringLiteral("start"));
     if (refuse) return answer(options, 1, {});
+    if (neverAnswer) return QDBusObjectPath(requestPath(options));
     if (forward && !startMutter()) return answer(options, 2, {});
     return answer(options, 0,
                   {{QStringLiteral("devices"), 3u},
@@ -110,11 +114,14 @@ class Portal : public QObject, protected QDBusContext {
   }
 
  private:
+  QString requestPath(const QVariantMap& options) {
+    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+        .arg(Sender(message()), options.value(QStringLiteral("handle_token")).toString());
+  }
+
   // The request object's answer, sent after the call's reply as a portal does.
   QDBusObjectPath answer(const QVariantMap& options, uint response, const QVariantMap& results) {
-    const QString path =
-        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-            .arg(Sender(message()), options.value(QStringLiteral("handle_token")).toString());
+    const QString path = requestPath(options);
     QTimer::singleShot(0, this, [path, response, results] {
       QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
                                                        QStringLiteral("Response"));
@@ -210,6 +217,7 @@ int main(int argc, char** argv) {
   Portal portal;
   portal.refuse = args.contains(QStringLiteral("--refuse"));
   portal.forward = args.contains(QStringLiteral("--forward-mutter"));
+  portal.neverAnswer = args.contains(QStringLiteral("--never-answer"));
   if (const qsizetype i = args.indexOf(QStringLiteral("--close-after")); i >= 0 && i + 1 < args.size()) {
     portal.closeAfter = args[i + 1].toInt();
   }
