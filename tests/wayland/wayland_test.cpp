@@ -157,11 +157,14 @@ TEST(ExactText, SigtermDuringALongTextStopsItLeavingNothingDownAndTheLayoutsKeym
   WL_START_RECEIVER(sway, "us", receiver);
   auto watcher = wl::KeymapWatcher::Start(*sway, receiver_why);
   ASSERT_TRUE(watcher) << receiver_why;
-  // Every kanji of the basic block: far more distinct characters than free
-  // keycodes, so the text takes many keymaps.
+  // Every kanji of the basic block three times, some 7 s of typing: far more
+  // distinct characters than free keycodes, so the text takes many keymaps.
   std::u32string kanji;
   for (char32_t c = 0x4E00; c <= 0x9FA5; ++c) kanji += c;
-  auto run = xs::Child::Start({xs::TapwellPath(), "--run", ">shift\"\"'" + Utf8(kanji) + "'"}, sway->env());
+  kanji += kanji + kanji;
+  xs::TempFolder folder;
+  xs::WriteFile(folder.file("text.txt"), ">shift\"\"'" + Utf8(kanji) + "'");
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run-file", folder.file("text.txt")}, sway->env());
   ASSERT_TRUE(run);
   ASSERT_TRUE(receiver->waitFor("press U4E10", 20000)) << run->errText();
   run->signal(SIGTERM);
