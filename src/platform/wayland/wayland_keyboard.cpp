@@ -327,7 +327,10 @@ std::string WaylandKeyboard::setUp() {
   }
   keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager_, seat_);
   if (!upload(keymapText_)) {
-    return std::string("cannot pass the keymap to the compositor: ") + std::strerror(errno);
+    const std::string why = std::string("cannot pass the keymap to the compositor: ") + std::strerror(errno);
+    zwp_virtual_keyboard_v1_destroy(keyboard_);
+    keyboard_ = nullptr;
+    return why;
   }
   if (pointerManager_ != nullptr) {
     pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
@@ -392,7 +395,7 @@ bool WaylandKeyboard::stopRequested() {
 }
 
 bool WaylandKeyboard::upload(const std::string& keymap) {
-  // A sealed memory file carries the text and its ending NUL.
+  // A memory file carries the text and its ending NUL.
   const std::size_t size = keymap.size() + 1;
   const int fd = memfd_create("tapwell-keymap", MFD_CLOEXEC);
   bool written = fd >= 0;
