@@ -4,11 +4,16 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "x_session.h"
+
+struct wl_display;
+struct wl_seat;
+struct wl_keyboard;
 #include "platform/wayland/wayland_keyboard.h"
 
 namespace wl {
@@ -33,6 +38,9 @@ class Sway {
   // Ends the compositor now.
   void kill();
 
+  // The path of the compositor's socket, for clients that connect by path.
+  std::string socketPath() const { return dir_ + "/run/" + socket_; }
+
  private:
   pid_t pid_ = -1;
   std::string dir_;
@@ -47,6 +55,8 @@ class Receiver {
   static std::unique_ptr<Receiver> Start(const Sway& sway, std::string& why, bool bulk = false);
   // Waits until the receiver printed a line equal to line; true when it did.
   bool waitFor(const std::string& line, int timeoutMs = 10000);
+  // Waits until the lines printed after "ready" satisfy pred; true when they did.
+  bool waitForEvents(const std::function<bool(const std::vector<std::string>&)>& pred, int timeoutMs = 10000);
   // The lines printed so far after "ready".
   std::vector<std::string> events() const;
   // What it wrote on standard error so far.
@@ -56,17 +66,35 @@ class Receiver {
   std::unique_ptr<xs::Child> child_;
 };
 
+// A client of the compositor that keeps the keymaps the seat's keyboard sends
+// it: the keymap of whichever keyboard last typed, as every client gets it.
+class KeymapWatcher {
+ public:
+  static std::unique_ptr<KeymapWatcher> Start(const Sway& sway, std::string& why);
+  ~KeymapWatcher();
+  // Reads what has arrived without waiting; the keymaps so far, oldest first.
+  const std::vector<std::string>& keymaps();
+
+ private:
+  KeymapWatcher() = default;
+  wl_display* display_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  wl_keyboard* keyboard_ = nullptr;
+  std::vector<std::string> keymaps_;
+  friend struct WatcherListeners;
+};
+
 bool SwayInstalled();
 
 }  // namespace wl
 
 // Starts a private sway into `var`, or skips the test when sway is not installed
 // (fails it when CI=true: continuous integration installs it).
-#define WL_START_SWAY(var)                                       \
-  if (!wl::SwayInstalled()) {                                    \
+#define WL_START_SWAY(var)                                      \
+  if (!wl::SwayInstalled()) {                                   \
     if (xs::InCi()) FAIL() << "sway is not installed under CI"; \
-    GTEST_SKIP() << "sway is not installed (Debian: sway)";      \
-  }                                                              \
-  std::string var##_why;                                         \
-  auto var = wl::Sway::Start(var##_why);                         \
+    GTEST_SKIP() << "sway is not installed (Debian: sway)";     \
+  }                                                             \
+  std::string var##_why;                                        \
+  auto var = wl::Sway::Start(var##_why);                        \
   ASSERT_TRUE(var) << var##_why;
