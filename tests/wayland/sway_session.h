@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "x_session.h"
 #include "platform/wayland/wayland_keyboard.h"
+#include "x_session.h"
 
 namespace wl {
 
@@ -18,10 +18,17 @@ class Sway {
   // Nothing, with the reason in why, when sway cannot be started. A compositor
   // refuses to run as root: as root it runs as nobody, with its own runtime
   // folder; clients running as root still connect.
-  static std::unique_ptr<Sway> Start(std::string& why);
+  // config: lines added to the compositor's configuration; env: "NAME=VALUE"
+  // added to its environment (and so to the programs it starts).
+  static std::unique_ptr<Sway> Start(std::string& why, const std::string& config = {},
+                                     const std::vector<std::string>& env = {});
   ~Sway();
 
   const std::string& socket() const { return socket_; }
+  // The socket's full path: a WAYLAND_DISPLAY that needs no XDG_RUNTIME_DIR.
+  std::string socketPath() const { return dir_ + "/run/" + socket_; }
+  // The IPC socket for swaymsg; empty when there is none.
+  std::string ipcSocket() const;
   // The environment of a client of this compositor: no X display unless given.
   std::vector<std::string> env(std::vector<std::string> more = {}) const;
 
@@ -62,11 +69,11 @@ bool SwayInstalled();
 
 // Starts a private sway into `var`, or skips the test when sway is not installed
 // (fails it when CI=true: continuous integration installs it).
-#define WL_START_SWAY(var)                                       \
-  if (!wl::SwayInstalled()) {                                    \
+#define WL_START_SWAY(var)                                      \
+  if (!wl::SwayInstalled()) {                                   \
     if (xs::InCi()) FAIL() << "sway is not installed under CI"; \
-    GTEST_SKIP() << "sway is not installed (Debian: sway)";      \
-  }                                                              \
-  std::string var##_why;                                         \
-  auto var = wl::Sway::Start(var##_why);                         \
+    GTEST_SKIP() << "sway is not installed (Debian: sway)";     \
+  }                                                             \
+  std::string var##_why;                                        \
+  auto var = wl::Sway::Start(var##_why);                        \
   ASSERT_TRUE(var) << var##_why;
