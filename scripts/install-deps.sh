@@ -19,6 +19,8 @@ PACKAGES=(
   # Wayland key injection (virtual keyboard and pointer), and its tests on a
   # headless compositor with a native Qt window; wtype is the reference injector
   libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype
+  # a private session bus for the tray icon's StatusNotifierItem tests on sway
+  dbus-daemon dbus-bin
   # packaging checks
   desktop-file-utils appstream dpkg-dev
   # screenshots
