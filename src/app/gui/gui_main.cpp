@@ -246,7 +246,10 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   if (!opened.backend) {
     // Without key injection the program cannot do its work: say why and end.
     std::cerr << "tapwell: " << opened.error << "\n";
-    if (opened.exitCode != kExitUsage) ui::QtErrorReport().showError("Tapwell", opened.error);
+    // The box only where someone can see and close it.
+    const QString platform = QGuiApplication::platformName();
+    const bool onScreen = platform == QStringLiteral("xcb") || platform.startsWith(QStringLiteral("wayland"));
+    if (opened.exitCode != kExitUsage && onScreen) ui::QtErrorReport().showError("Tapwell", opened.error);
     return opened.exitCode;
   }
   KeyBackend& backend = *opened.backend;
