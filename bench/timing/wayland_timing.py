@@ -2,7 +2,8 @@
 """Wayland timing harness: runs the real tapwell on a private headless sway
 against a native Qt window (tests/wayland/receiver, --bulk) that stamps the
 first key press and Enter with the monotonic clock, runs wtype on the same work
-in the same run as the reference, and prints the Wayland rows of BENCHMARKS.md.
+in the same run as the reference, and prints the Wayland rows of BENCHMARKS.md:
+commands, a literal, and an exact text of kanji that no key of the layout types.
 
 Standard library only. Usage:
     wayland_timing.py --build build/default [--runs 3]
@@ -128,8 +129,9 @@ def main():
     args = parser.parse_args()
     tapwell = os.path.join(args.build, "src/app/tapwell")
     rng = random.Random(7)
-    rows = {k: [] for k in ("cmd", "cmd_ref", "lit", "lit_ref")}
+    rows = {k: [] for k in ("cmd", "cmd_ref", "lit", "lit_ref", "text", "text_ref")}
     intact = {"lit": True, "lit_ref": True}
+    wrong = {"text": 0, "text_ref": 0}
     for _ in range(args.runs):
         sway = Sway()
         # A keyboard on the seat before each receiver starts: clients pick a new
@@ -150,6 +152,14 @@ def main():
             span, ok = measure(args.build, sway, ["wtype", text, "-k", "Return"], text)
             rows["lit_ref"].append(2 * len(text) / span)
             intact["lit_ref"] &= ok
+            # 300 random kanji: each goes on a free keycode of an uploaded keymap.
+            kanji = "".join(chr(rng.randint(0x4E00, 0x9FA5)) for _ in range(300))
+            span, ok = measure(args.build, sway, [tapwell, "--run", "'" + kanji + "'_enter"], kanji)
+            rows["text"].append(len(kanji) / span)
+            wrong["text"] += not ok
+            span, ok = measure(args.build, sway, ["wtype", kanji, "-k", "Return"], kanji)
+            rows["text_ref"].append(len(kanji) / span)
+            wrong["text_ref"] += not ok
         finally:
             presence.close()
             sway.close()
@@ -163,7 +173,9 @@ def main():
     print("| Literal of 10,000 characters, key events/s as received | %s, %s | %s, %s |" % (
         fig(rows["lit"]), "all intact" if intact["lit"] else "CHARACTERS LOST",
         fig(rows["lit_ref"]), "all intact" if intact["lit_ref"] else "CHARACTERS LOST"))
-    return 0 if intact["lit"] else 1
+    print("| Exact text, 300 kanji not on the keymap, characters/s | %s; wrong in %d of %d runs | %s; wrong in %d |" % (
+        fig(rows["text"]), wrong["text"], args.runs, fig(rows["text_ref"]), wrong["text_ref"]))
+    return 0 if intact["lit"] and wrong["text"] == 0 else 1
 
 
 if __name__ == "__main__":

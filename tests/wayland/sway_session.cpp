@@ -2,17 +2,22 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <wayland-client.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace wl {
 
@@ -182,11 +187,86 @@ bool Receiver::waitFor(const std::string& line, int timeoutMs) {
   return child_->waitForLine([&](const std::string& l) { return l == line; }, timeoutMs);
 }
 
+bool Receiver::waitForEvents(const std::function<bool(const std::vector<std::string>&)>& pred,
+                             int timeoutMs) {
+  return child_->waitForLine([&](const std::string&) { return pred(events()); }, timeoutMs);
+}
+
 std::vector<std::string> Receiver::events() const {
   const auto& lines = child_->lines();
   auto ready = std::find(lines.begin(), lines.end(), "ready");
   if (ready == lines.end()) return {};
   return {ready + 1, lines.end()};
+}
+
+struct WatcherListeners {
+  static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                     std::uint32_t) {
+    auto* self = static_cast<KeymapWatcher*>(data);
+    if (std::string_view(interface) == wl_seat_interface.name && self->seat_ == nullptr) {
+      self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    }
+  }
+  static void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
+  static void Keymap(void* data, wl_keyboard*, std::uint32_t, int fd, std::uint32_t size) {
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map != MAP_FAILED) {
+      static_cast<KeymapWatcher*>(data)->keymaps_.emplace_back(
+          static_cast<const char*>(map), ::strnlen(static_cast<const char*>(map), size));
+      ::munmap(map, size);
+    }
+    ::close(fd);
+  }
+  static void Enter(void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {}
+  static void Leave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {}
+  static void Key(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+  static void Modifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                        std::uint32_t) {}
+  static constexpr wl_registry_listener kRegistry{Global, GlobalRemove};
+  static constexpr wl_keyboard_listener kKeyboard{Keymap, Enter, Leave, Key, Modifiers, nullptr};
+};
+
+std::unique_ptr<KeymapWatcher> KeymapWatcher::Start(const Sway& sway, std::string& why) {
+  auto watcher = std::unique_ptr<KeymapWatcher>(new KeymapWatcher);
+  watcher->display_ = wl_display_connect(sway.socketPath().c_str());
+  if (watcher->display_ == nullptr) {
+    why = "cannot connect to " + sway.socketPath();
+    return nullptr;
+  }
+  wl_registry* registry = wl_display_get_registry(watcher->display_);
+  wl_registry_add_listener(registry, &WatcherListeners::kRegistry, watcher.get());
+  wl_display_roundtrip(watcher->display_);
+  wl_registry_destroy(registry);
+  if (watcher->seat_ == nullptr) {
+    why = "the compositor has no seat";
+    return nullptr;
+  }
+  watcher->keyboard_ = wl_seat_get_keyboard(watcher->seat_);
+  wl_keyboard_add_listener(watcher->keyboard_, &WatcherListeners::kKeyboard, watcher.get());
+  if (wl_display_roundtrip(watcher->display_) < 0) {
+    why = "the compositor closed the connection";
+    return nullptr;
+  }
+  return watcher;
+}
+
+KeymapWatcher::~KeymapWatcher() {
+  if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
+  if (seat_ != nullptr) wl_seat_destroy(seat_);
+  if (display_ != nullptr) wl_display_disconnect(display_);
+}
+
+const std::vector<std::string>& KeymapWatcher::keymaps() {
+  while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
+  wl_display_flush(display_);
+  pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+  if (::poll(&p, 1, 0) > 0) {
+    wl_display_read_events(display_);
+  } else {
+    wl_display_cancel_read(display_);
+  }
+  wl_display_dispatch_pending(display_);
+  return keymaps_;
 }
 
 }  // namespace wl

@@ -4,12 +4,17 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/wayland/wayland_keyboard.h"
 #include "x_session.h"
+
+struct wl_display;
+struct wl_seat;
+struct wl_keyboard;
+#include "platform/wayland/wayland_keyboard.h"
 
 namespace wl {
 
@@ -25,8 +30,6 @@ class Sway {
   ~Sway();
 
   const std::string& socket() const { return socket_; }
-  // The socket's full path: a WAYLAND_DISPLAY that needs no XDG_RUNTIME_DIR.
-  std::string socketPath() const { return dir_ + "/run/" + socket_; }
   // The IPC socket for swaymsg; empty when there is none.
   std::string ipcSocket() const;
   // The environment of a client of this compositor: no X display unless given.
@@ -39,6 +42,9 @@ class Sway {
 
   // Ends the compositor now.
   void kill();
+
+  // The path of the compositor's socket, for clients that connect by path.
+  std::string socketPath() const { return dir_ + "/run/" + socket_; }
 
  private:
   pid_t pid_ = -1;
@@ -54,6 +60,8 @@ class Receiver {
   static std::unique_ptr<Receiver> Start(const Sway& sway, std::string& why, bool bulk = false);
   // Waits until the receiver printed a line equal to line; true when it did.
   bool waitFor(const std::string& line, int timeoutMs = 10000);
+  // Waits until the lines printed after "ready" satisfy pred; true when they did.
+  bool waitForEvents(const std::function<bool(const std::vector<std::string>&)>& pred, int timeoutMs = 10000);
   // The lines printed so far after "ready".
   std::vector<std::string> events() const;
   // What it wrote on standard error so far.
@@ -61,6 +69,24 @@ class Receiver {
 
  private:
   std::unique_ptr<xs::Child> child_;
+};
+
+// A client of the compositor that keeps the keymaps the seat's keyboard sends
+// it: the keymap of whichever keyboard last typed, as every client gets it.
+class KeymapWatcher {
+ public:
+  static std::unique_ptr<KeymapWatcher> Start(const Sway& sway, std::string& why);
+  ~KeymapWatcher();
+  // Reads what has arrived without waiting; the keymaps so far, oldest first.
+  const std::vector<std::string>& keymaps();
+
+ private:
+  KeymapWatcher() = default;
+  wl_display* display_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  wl_keyboard* keyboard_ = nullptr;
+  std::vector<std::string> keymaps_;
+  friend struct WatcherListeners;
 };
 
 bool SwayInstalled();

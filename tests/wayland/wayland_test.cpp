@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+
 #include "sway_session.h"
 
 namespace {
@@ -99,6 +101,106 @@ TEST(NativeWindow, SigtermDuringAHeldShiftLeavesNothingDown) {
   EXPECT_EQ(receiver->events(), Join({{"press Shift_L"}, Stroke("A"), {"release Shift_L"}}));
 }
 
+TEST(ExactText, EveryCharacterArrivesAsWrittenOnUsAndGermanLayoutsWithAHeldShiftAndCapsLock) {
+  // On de: y and z swapped, @ [ and the euro sign on AltGr levels, ß a key of its
+  // own, é only through a dead key; on us: ß, é and the euro sign on no key. The
+  // held Shift comes back after the text; Caps Lock changes no character.
+  for (const std::string layout : {"us", "de"}) {
+    WL_START_SWAY(sway);
+    WL_START_RECEIVER(sway, layout, receiver);
+    const xs::Result r = RunTapwell(
+        {"--run", ">shift\"\"'aZy\u00e9\u20ac\u00df\u6f22\u5b57 @['_b<shift_caps\"\"'aB'_caps\"\"''_enter"},
+        sway->env());
+    EXPECT_EQ(r.code, 0) << layout << ": " << r.err;
+    EXPECT_EQ(r.err, "") << layout;
+    EXPECT_TRUE(receiver->waitFor("text aZy\u00e9\u20ac\u00df\u6f22\u5b57 @[BaB"))
+        << layout << ": " << testing::PrintToString(receiver->events());
+  }
+}
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+TEST(ExactText, MoreDistinctCharactersThanFreeKeycodesArriveWholeAndInOrder) {
+  WL_START_SWAY(sway);
+  std::string why;
+  ASSERT_TRUE(sway->addKeyboard("us", why)) << why;
+  auto receiver = wl::Receiver::Start(*sway, why, true);
+  ASSERT_TRUE(receiver) << why;
+  // Some 300 keycodes are free: these 2,000 kanji take several keymaps, each
+  // read by the window before the first key that needs it.
+  std::u32string text;
+  for (char32_t c = 0x4E00; c < 0x4E00 + 2000; ++c) {
+    text += c;
+    if (c % 7 == 0) text += U'A' + c % 26;
+  }
+  const xs::Result r = RunTapwell({"--run", "'" + Utf8(text) + "'_enter"}, sway->env());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(receiver->waitFor("text " + Utf8(text), 30000));
+}
+
+TEST(ExactText, SigtermDuringALongTextStopsItLeavingNothingDownAndTheLayoutsKeymapBack) {
+  WL_START_SWAY(sway);
+  WL_START_RECEIVER(sway, "us", receiver);
+  auto watcher = wl::KeymapWatcher::Start(*sway, receiver_why);
+  ASSERT_TRUE(watcher) << receiver_why;
+  // Every kanji of the basic block three times, some 7 s of typing: far more
+  // distinct characters than free keycodes, so the text takes many keymaps.
+  std::u32string kanji;
+  for (char32_t c = 0x4E00; c <= 0x9FA5; ++c) kanji += c;
+  kanji += kanji + kanji;
+  xs::TempFolder folder;
+  xs::WriteFile(folder.file("text.txt"), ">shift\"\"'" + Utf8(kanji) + "'");
+  auto run = xs::Child::Start({xs::TapwellPath(), "--run-file", folder.file("text.txt")}, sway->env());
+  ASSERT_TRUE(run);
+  ASSERT_TRUE(receiver->waitFor("press U4E10", 20000)) << run->errText();
+  run->signal(SIGTERM);
+  EXPECT_EQ(run->wait(20000), 128 + SIGTERM) << run->errText();
+  // Every key pressed was released: the text's and the script's Shift.
+  std::vector<std::string> events;
+  auto count = [&events](const std::string& kind) {
+    return std::count_if(events.begin(), events.end(),
+                         [&](const std::string& e) { return e.rfind(kind, 0) == 0; });
+  };
+  EXPECT_TRUE(receiver->waitForEvents([&](const std::vector<std::string>& now) {
+    events = now;
+    return count("press ") == count("release ") && events.back() == "release Shift_L";
+  })) << testing::PrintToString(events);
+  EXPECT_LT(count("press U"), static_cast<std::ptrdiff_t>(kanji.size())) << "the text was not stopped";
+  // The last keymap the clients got is the layout's as Tapwell uploaded it
+  // before the first keymap for the text.
+  std::string layoutKeymap;
+  std::size_t seen = 0;
+  EXPECT_TRUE(xs::WaitUntil(
+      [&] {
+        const std::vector<std::string>& keymaps = watcher->keymaps();
+        seen = keymaps.size();
+        const auto text = std::find_if(keymaps.begin(), keymaps.end(), [](const std::string& k) {
+          return k.find("U4E00") != std::string::npos;
+        });
+        if (text == keymaps.begin() || text == keymaps.end()) return false;
+        layoutKeymap = *(text - 1);
+        return keymaps.back() == layoutKeymap;
+      },
+      10000))
+      << seen << " keymaps";
+}
+
 TEST(Session, ALostCompositorEndsTheRunWithCodeThree) {
   WL_START_SWAY(sway);
   WL_START_RECEIVER(sway, "us", receiver);
@@ -127,14 +229,14 @@ TEST(Session, XTestInAWaylandSessionSaysOnceThatItReachesXWaylandOnly) {
 TEST(Session, WithoutAnyRouteTheRunEndsWithCodeThreeAndNamesWhatIsMissing) {
   const xs::Result noCompositor =
       RunTapwell({"--run", "_a"}, xs::Environment({"WAYLAND_DISPLAY=tapwell-no-such-socket",
-                                                    "XDG_RUNTIME_DIR=/tmp", "DISPLAY", "TAPWELL_BACKEND"}));
+                                                   "XDG_RUNTIME_DIR=/tmp", "DISPLAY", "TAPWELL_BACKEND"}));
   EXPECT_EQ(noCompositor.code, 3);
   EXPECT_THAT(noCompositor.err,
               HasSubstr("cannot connect to the Wayland display \"tapwell-no-such-socket\""));
   EXPECT_THAT(noCompositor.err, HasSubstr("DISPLAY is not set"));
 
-  const xs::Result forced = RunTapwell(
-      {"--run", "_a"}, xs::Environment({"WAYLAND_DISPLAY", "DISPLAY", "TAPWELL_BACKEND=wayland"}));
+  const xs::Result forced =
+      RunTapwell({"--run", "_a"}, xs::Environment({"WAYLAND_DISPLAY", "DISPLAY", "TAPWELL_BACKEND=wayland"}));
   EXPECT_EQ(forced.code, 3);
   EXPECT_THAT(forced.err, HasSubstr("cannot connect to the Wayland display"));
 

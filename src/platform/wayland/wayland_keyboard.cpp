@@ -10,6 +10,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <ctime>
 #include <set>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 // The protocol code generated at build time.
@@ -24,6 +26,7 @@
 #include <wlr-virtual-pointer-unstable-v1-client.h>
 
 #include "platform/wayland/keymap_text.h"
+#include "platform/x11/text_keys.h"
 
 namespace tapwell::platform::wayland {
 
@@ -65,6 +68,72 @@ x11::CoreKeymap CoreView(xkb_keymap* keymap) {
     }
   }
   return core;
+}
+
+// A key that changes the modifiers rather than typing: it types no character.
+bool IsModifierKeysym(xkb_keysym_t sym) {
+  return (sym >= XKB_KEY_Shift_L && sym <= XKB_KEY_Hyper_R) ||
+         (sym >= XKB_KEY_ISO_Lock && sym <= XKB_KEY_ISO_Last_Group_Lock) || sym == XKB_KEY_Mode_switch ||
+         sym == XKB_KEY_Num_Lock;
+}
+
+// A modifier key held while it is down (Shift, Ctrl, Alt, AltGr, ...), not a
+// lock that a press toggles.
+bool IsHeldModifierKeysym(xkb_keysym_t sym) {
+  if (sym == XKB_KEY_ISO_Level3_Shift || sym == XKB_KEY_ISO_Level5_Shift || sym == XKB_KEY_ISO_Group_Shift ||
+      sym == XKB_KEY_Mode_switch) {
+    return true;
+  }
+  return sym >= XKB_KEY_Shift_L && sym <= XKB_KEY_Hyper_R && sym != XKB_KEY_Caps_Lock &&
+         sym != XKB_KEY_Shift_Lock;
+}
+
+// The key and the depressed modifiers that type a character.
+struct TextStroke {
+  std::uint32_t keycode = 0;
+  xkb_mod_mask_t mods = 0;
+};
+
+// The cheapest stroke of every character the keymap types with Shift and the
+// level modifiers (AltGr) as the locks and the group stand: a key of the exact
+// keysym before one whose symbol merely means the same character (keypad
+// digits), fewer modifiers before more.
+std::unordered_map<char32_t, TextStroke> StrokesOf(xkb_keymap* keymap, xkb_mod_mask_t locked,
+                                                   xkb_layout_index_t group) {
+  std::vector<xkb_mod_mask_t> masks = {0};
+  for (const char* name : {XKB_MOD_NAME_SHIFT, "Mod5", "Mod3"}) {
+    const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap, name);
+    if (index == XKB_MOD_INVALID) continue;
+    const std::size_t n = masks.size();
+    for (std::size_t k = 0; k < n; ++k) masks.push_back(masks[k] | (1u << index));
+  }
+  std::stable_sort(masks.begin(), masks.end(),
+                   [](xkb_mod_mask_t a, xkb_mod_mask_t b) { return std::popcount(a) < std::popcount(b); });
+  std::unordered_map<char32_t, std::pair<int, TextStroke>> best;
+  xkb_state* state = xkb_state_new(keymap);
+  if (state == nullptr) return {};
+  for (const xkb_mod_mask_t mask : masks) {
+    xkb_state_update_mask(state, mask, 0, locked, 0, 0, group);
+    for (xkb_keycode_t kc = xkb_keymap_min_keycode(keymap); kc <= xkb_keymap_max_keycode(keymap); ++kc) {
+      const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, kc);
+      if (layouts == 0) continue;
+      const xkb_keysym_t* plain = nullptr;
+      if (xkb_keymap_key_get_syms_by_level(keymap, kc, group % layouts, 0, &plain) > 0 &&
+          IsModifierKeysym(plain[0])) {
+        continue;
+      }
+      const xkb_keysym_t sym = xkb_state_key_get_one_sym(state, kc);
+      const char32_t c = x11::CharacterForKeysym(sym);
+      if (c == 0) continue;
+      const int cost = (sym == x11::KeysymForCharacter(c) ? 0 : 100) + std::popcount(mask);
+      auto [it, fresh] = best.try_emplace(c, cost, TextStroke{kc, mask});
+      if (!fresh && cost < it->second.first) it->second = {cost, TextStroke{kc, mask}};
+    }
+  }
+  xkb_state_unref(state);
+  std::unordered_map<char32_t, TextStroke> out;
+  for (const auto& [c, entry] : best) out.emplace(c, entry.second);
+  return out;
 }
 
 }  // namespace
@@ -246,26 +315,23 @@ std::string WaylandKeyboard::setUp() {
   state_ = xkb_state_new(keymap_);
   if (state_ == nullptr) return "cannot create a keyboard state (libxkbcommon).";
 
-  // The virtual keyboard with the keymap, uploaded as a sealed memory file.
+  // The virtual keyboard with the keymap.
   char* text = xkb_keymap_get_as_string(keymap_, XKB_KEYMAP_FORMAT_TEXT_V1);
   if (text == nullptr) return "cannot write the keymap of the virtual keyboard (libxkbcommon).";
-  const std::size_t size = std::strlen(text) + 1;
-  const int fd = memfd_create("tapwell-keymap", MFD_CLOEXEC);
-  bool written = fd >= 0;
-  for (std::size_t done = 0; written && done < size;) {
-    const ssize_t n = ::write(fd, text + done, size - done);
-    if (n <= 0) written = false;
-    done += n > 0 ? static_cast<std::size_t>(n) : 0;
-  }
+  keymapText_ = text;
   std::free(text);
-  if (!written) {
-    if (fd >= 0) close(fd);
-    return std::string("cannot pass the keymap to the compositor: ") + std::strerror(errno);
+  // The keycodes the keymap leaves empty take the characters of exact text that
+  // no key types: those below 256 first, which X clients can read too.
+  for (xkb_keycode_t kc = xkb_keymap_min_keycode(keymap_); kc <= xkb_keymap_max_keycode(keymap_); ++kc) {
+    if (kc >= 8 && xkb_keymap_num_layouts_for_key(keymap_, kc) == 0) textKeycodes_.push_back(kc);
   }
   keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager_, seat_);
-  zwp_virtual_keyboard_v1_keymap(keyboard_, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
-                                 static_cast<std::uint32_t>(size));
-  close(fd);
+  if (!upload(keymapText_)) {
+    const std::string why = std::string("cannot pass the keymap to the compositor: ") + std::strerror(errno);
+    zwp_virtual_keyboard_v1_destroy(keyboard_);
+    keyboard_ = nullptr;
+    return why;
+  }
   if (pointerManager_ != nullptr) {
     pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
   }
@@ -307,8 +373,46 @@ void WaylandKeyboard::sent() {
   // disconnects a client whose buffer overflows: a long burst is paced.
   const auto now = std::chrono::steady_clock::now();
   const auto next = lastChunk_ + kChunkInterval;
-  if (next > now) std::this_thread::sleep_until(next);
   lastChunk_ = std::max(now, next);
+  if (next <= now) return;
+  if (!typing_ || interruptFd_ < 0) {
+    std::this_thread::sleep_until(next);
+    return;
+  }
+  // A text stops at once when a signal arrives during the wait.
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(next - now);
+  const timespec timeout{static_cast<time_t>(left.count() / 1000000000),
+                         static_cast<long>(left.count() % 1000000000)};
+  pollfd p{interruptFd_, POLLIN, 0};
+  if (::ppoll(&p, 1, &timeout, nullptr) > 0) interrupted_ = true;
+}
+
+bool WaylandKeyboard::stopRequested() {
+  if (interruptFd_ < 0) return false;
+  pollfd p{interruptFd_, POLLIN, 0};
+  if (::poll(&p, 1, 0) > 0) interrupted_ = true;
+  return interrupted_;
+}
+
+bool WaylandKeyboard::upload(const std::string& keymap) {
+  // A memory file carries the text and its ending NUL.
+  const std::size_t size = keymap.size() + 1;
+  const int fd = memfd_create("tapwell-keymap", MFD_CLOEXEC);
+  bool written = fd >= 0;
+  for (std::size_t done = 0; written && done < size;) {
+    const ssize_t n = ::write(fd, keymap.c_str() + done, size - done);
+    if (n <= 0) written = false;
+    done += n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  if (!written) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  zwp_virtual_keyboard_v1_keymap(keyboard_, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                 static_cast<std::uint32_t>(size));
+  close(fd);
+  sent();
+  return true;
 }
 
 void WaylandKeyboard::catchUp() {
@@ -422,6 +526,112 @@ std::optional<CharacterKey> WaylandKeyboard::keyForCharacter(char c) {
   if (scan == -1) return std::nullopt;
   return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
                       (scan & 0x400) != 0};
+}
+
+void WaylandKeyboard::typeText(std::string_view utf8) {
+  if (keyboard_ == nullptr) return;
+  const std::vector<char32_t> chars = x11::DecodeUtf8(utf8);
+  if (chars.empty()) return;
+  typing_ = true;
+  interrupted_ = false;
+  const xkb_layout_index_t group = xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE);
+
+  // Modifiers the script holds are lifted for the text and pressed again after.
+  std::vector<std::uint32_t> lifted;
+  for (const std::uint32_t kc : std::set<std::uint32_t>(down_)) {
+    const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap_, kc);
+    const xkb_keysym_t* syms = nullptr;
+    if (layouts > 0 && xkb_keymap_key_get_syms_by_level(keymap_, kc, group % layouts, 0, &syms) > 0 &&
+        IsHeldModifierKeysym(syms[0])) {
+      sendKey(kc, false);
+      lifted.push_back(kc);
+    }
+  }
+  const xkb_mod_mask_t locked = xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED);
+  const std::unordered_map<char32_t, TextStroke> strokes = StrokesOf(keymap_, locked, group);
+  auto strokeFor = [&strokes](char32_t c) -> const TextStroke* {
+    const auto it = strokes.find(c == U'\n' ? U'\r' : c);
+    return it != strokes.end() ? &it->second : nullptr;
+  };
+
+  // The compositor takes the modifiers from the modifiers request only: each
+  // stroke sends the ones it needs, and a new keymap starts with none.
+  bool modsSent = false;
+  xkb_mod_mask_t mods = 0;
+  auto strike = [&](const TextStroke& stroke) {
+    if (!modsSent || mods != stroke.mods) {
+      zwp_virtual_keyboard_v1_modifiers(keyboard_, stroke.mods, 0, locked, group);
+      sent();
+      mods = stroke.mods;
+      modsSent = true;
+    }
+    zwp_virtual_keyboard_v1_key(keyboard_, NowMs(), stroke.keycode - 8u, WL_KEYBOARD_KEY_STATE_PRESSED);
+    sent();
+    zwp_virtual_keyboard_v1_key(keyboard_, NowMs(), stroke.keycode - 8u, WL_KEYBOARD_KEY_STATE_RELEASED);
+    sent();
+  };
+
+  bool textKeymap = false;
+  bool warned = false;
+  std::size_t i = 0;
+  while (i < chars.size() && !interrupted_) {
+    // The characters up to the first whose keysym no longer finds a free keycode
+    // go into one keymap: the layout's with a key of their own for each keysym
+    // no key types.
+    std::unordered_map<std::uint32_t, std::uint32_t> placed;
+    std::vector<ExtraKey> keys;
+    std::size_t end = i;
+    for (; end < chars.size(); ++end) {
+      if (strokeFor(chars[end]) != nullptr) continue;
+      const std::uint32_t sym = x11::KeysymForCharacter(chars[end]);
+      char name[64];
+      if (sym == 0 || placed.count(sym) != 0 || xkb_keysym_get_name(sym, name, sizeof name) <= 0) continue;
+      if (keys.size() == textKeycodes_.size()) {
+        if (keys.empty()) continue;  // no free keycode at all
+        break;
+      }
+      ExtraKey key;
+      key.keycode = textKeycodes_[keys.size()];
+      key.keysym = name;
+      const char* existing = xkb_keymap_key_get_name(keymap_, key.keycode);
+      key.name = existing != nullptr ? existing : "TW" + std::to_string(key.keycode);
+      key.newName = existing == nullptr;
+      keys.push_back(key);
+      placed.emplace(sym, key.keycode);
+    }
+    if (!keys.empty()) {
+      if (stopRequested()) break;
+      const std::optional<std::string> keymap = AddKeys(keymapText_, keys);
+      if (!keymap || !upload(*keymap)) placed.clear();
+      // The compositor has the keymap, and has sent it to the focused client,
+      // before the first key that needs it.
+      catchUp();
+      textKeymap = textKeymap || !placed.empty();
+      modsSent = false;
+    }
+    for (; i < end && !interrupted_; ++i) {
+      if (const TextStroke* stroke = strokeFor(chars[i])) {
+        strike(*stroke);
+        continue;
+      }
+      const auto key = placed.find(x11::KeysymForCharacter(chars[i]));
+      if (key != placed.end()) {
+        strike(TextStroke{key->second, 0});
+      } else if (!warned) {
+        std::fprintf(stderr, "tapwell: no key and no free keycode for a character of the text\n");
+        warned = true;
+      }
+    }
+  }
+
+  if (textKeymap) {
+    upload(keymapText_);
+    catchUp();
+  }
+  // The modifiers as the script left them, then its own modifier keys again.
+  sendModifiers();
+  for (const std::uint32_t kc : lifted) sendKey(kc, true);
+  typing_ = false;
 }
 
 void WaylandKeyboard::flush() {

@@ -10,6 +10,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/keyboard.h"
 #include "platform/x11/keymap_model.h"
@@ -53,7 +55,18 @@ class WaylandKeyboard final : public Keyboard {
   void press(KeyCode key) override { sendCode(key, true); }
   void release(KeyCode key) override { sendCode(key, false); }
   std::optional<CharacterKey> keyForCharacter(char c) override;
+  // Each character by the key and Shift/AltGr level that types it on the
+  // uploaded keymap; characters no key types go on free keycodes of a keymap
+  // uploaded for the text, in rounds when they outnumber the free keycodes. The
+  // modifiers the script holds are lifted for the text and the keymap is the
+  // layout's again when it returns.
+  void typeText(std::string_view utf8) override;
   void flush() override;
+
+  // A descriptor that becomes readable when typing should stop (a signal
+  // arrived): a long text stops at once and leaves the rest untyped. The
+  // descriptor is only polled, never read.
+  void setInterruptFd(int fd) { interruptFd_ = fd; }
 
   // Releases every key and mouse button still held, clears the modifiers, waits
   // until the compositor has them, and closes the connection. Called by the
@@ -76,6 +89,12 @@ class WaylandKeyboard final : public Keyboard {
   void sendKey(std::uint32_t keycode, bool down);
   void sendButton(unsigned button, bool down);
   void sendModifiers();
+  // Uploads keymap text to the virtual keyboard and waits until the compositor
+  // has taken it; the compositor hands it to the focused client before any key
+  // sent after it. False when no memory file can carry it.
+  bool upload(const std::string& keymap);
+  // Polls the interrupt descriptor; true once it is readable.
+  bool stopRequested();
   // Counts one request; every hundred or so the buffer is sent and the
   // compositor caught up with, so that a long burst never overflows a buffer.
   void sent();
@@ -106,6 +125,13 @@ class WaylandKeyboard final : public Keyboard {
 
   // Keysyms the layout lacks, and the keycodes they have in the uploaded keymap.
   std::map<std::uint32_t, std::uint32_t> extraKeys_;
+  // The uploaded keymap as text, and the keycodes it leaves empty, which exact
+  // text fills with the characters no key types.
+  std::string keymapText_;
+  std::vector<std::uint32_t> textKeycodes_;
+  int interruptFd_ = -1;
+  bool typing_ = false;       // within typeText: a pending stop ends the pacing wait
+  bool interrupted_ = false;  // the interrupt descriptor was readable while typing
   std::set<std::uint32_t> down_;
   std::array<bool, 4> buttons_{};
   int unsent_ = 0;
