@@ -39,6 +39,12 @@ class Backend final : public KeyBackend {
   void setInterruptFd(int fd) override {
     if constexpr (requires { keyboard_->setInterruptFd(fd); }) keyboard_->setInterruptFd(fd);
   }
+  std::string layoutName() const override {
+    if constexpr (requires { keyboard_->layoutName(); })
+      return keyboard_->layoutName();
+    else
+      return KeyBackend::layoutName();
+  }
 
  private:
   std::unique_ptr<K> keyboard_;

@@ -30,8 +30,9 @@ class KeyBackend {
  public:
   virtual ~KeyBackend() = default;
   virtual platform::Keyboard& keyboard() = 0;
-  // The connection's socket: when it becomes readable, call readEvents(). A lost
-  // connection ends the program with exit code 3.
+  // The connection's socket: when it becomes readable, call readEvents(); -1 when
+  // the backend has none to watch. A lost connection ends the program with exit
+  // code 3.
   virtual int connectionFd() const = 0;
   virtual void readEvents() = 0;
   // Releases whatever is still held and closes the connection.
@@ -44,6 +45,10 @@ class KeyBackend {
   // A descriptor that becomes readable when typing should stop (a signal
   // arrived): a long text stops at once; -1 for none.
   virtual void setInterruptFd(int fd) = 0;
+  // The name of the layout the keys follow ("us", "jp"), as the script checker
+  // shows it; a backend that cannot tell assumes the US layout, as the dry run
+  // does.
+  virtual std::string layoutName() const { return "us"; }
 };
 
 struct OpenedBackend {

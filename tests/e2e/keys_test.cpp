@@ -110,17 +110,15 @@ TEST(Keys, AHeldKeyArrivesAsOnePressAndOneRelease) {
   EXPECT_GE(events[1].time - events[0].time, 950u);
 }
 
-TEST(Keys, LiteralsAreTypedUnshiftedAndWaitsTakeTheirTime) {
+// The wait's length is the stepper's business, checked there on a fake clock;
+// here the keys must only arrive in their order around it.
+TEST(Keys, LiteralsAreTypedUnshiftedAroundAWait) {
   XS_START_X(server);
   E2E_START_RECEIVER(server, receiver);
   const xs::Result r = RunTapwell(*server, {"--run", "\"Hi, #1!\"!0.3_x"});
   EXPECT_EQ(r.code, 0) << r.err;
-  const auto events = receiver->finish();
-  ASSERT_EQ(Names(events), Join({Stroke("h"), Stroke("i"), Stroke("comma"), Stroke("space"), Stroke("3"),
-                                 Stroke("1"), Stroke("1"), Stroke("x")}));
-  const unsigned long gap = events[14].time - events[13].time;
-  EXPECT_GE(gap, 295u);
-  EXPECT_LT(gap, 1000u);
+  EXPECT_EQ(Names(receiver->finish()), Join({Stroke("h"), Stroke("i"), Stroke("comma"), Stroke("space"),
+                                             Stroke("3"), Stroke("1"), Stroke("1"), Stroke("x")}));
 }
 
 TEST(Keys, MouseButtonsPressTheButtonsTheCodesMean) {

@@ -29,6 +29,8 @@ appstreamcli validate --no-net "$work/stage/usr/share/metainfo/org.qorvex.Tapwel
 deb=$(ls "$work"/pkg/*.deb)
 dpkg-deb --field "$deb" Depends | grep -q libxtst6 || { echo "libxtst6 not declared"; exit 1; }
 dpkg-deb --field "$deb" Depends | grep -q fonts-ipafont-gothic || { echo "font not declared"; exit 1; }
+# The windows open natively in a Wayland session through the toolkit's Wayland platform.
+dpkg-deb --field "$deb" Depends | grep -q qt6-wayland || { echo "qt6-wayland not declared"; exit 1; }
 # The desktop entry starts the program by name, wherever the package puts it.
 grep -qx 'Exec=tapwell' "$work/stage/usr/share/applications/org.qorvex.Tapwell.desktop" ||
   { echo "the desktop entry does not start tapwell by name"; exit 1; }

@@ -31,7 +31,8 @@ bool SwayInstalled() {
   return ::access(kSway, X_OK) == 0;
 }
 
-std::unique_ptr<Sway> Sway::Start(std::string& why) {
+std::unique_ptr<Sway> Sway::Start(std::string& why, const std::string& moreConfig,
+                                  const std::vector<std::string>& moreEnv) {
   char pattern[] = "/tmp/tapwell-sway-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) {
     why = "mkdtemp failed";
@@ -66,12 +67,14 @@ std::unique_ptr<Sway> Sway::Start(std::string& why) {
     out << "default_border none\n"
            "default_floating_border none\n"
            "exec sh -c 'echo \"$WAYLAND_DISPLAY\" > \"$XDG_RUNTIME_DIR/name.new\" && "
-           "mv \"$XDG_RUNTIME_DIR/name.new\" \"$XDG_RUNTIME_DIR/name\"'\n";
+           "mv \"$XDG_RUNTIME_DIR/name.new\" \"$XDG_RUNTIME_DIR/name\"'\n"
+        << moreConfig;
   }
   ::chmod(config.c_str(), 0644);
   std::vector<std::string> env = {"PATH=/usr/bin:/bin",        "HOME=" + run,
                                   "XDG_RUNTIME_DIR=" + run,    "WLR_BACKENDS=headless",
                                   "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"};
+  env.insert(env.end(), moreEnv.begin(), moreEnv.end());
   std::vector<std::string> args = {kSway, "-c", config};
   std::vector<char*> a;
   for (std::string& s : args) a.push_back(s.data());
@@ -120,6 +123,14 @@ Sway::~Sway() {
   kill();
   std::error_code ec;
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+}
+
+std::string Sway::ipcSocket() const {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_ + "/run", ec)) {
+    if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) return entry.path().string();
+  }
+  return {};
 }
 
 void Sway::kill() {

@@ -23,10 +23,15 @@ class Sway {
   // Nothing, with the reason in why, when sway cannot be started. A compositor
   // refuses to run as root: as root it runs as nobody, with its own runtime
   // folder; clients running as root still connect.
-  static std::unique_ptr<Sway> Start(std::string& why);
+  // config: lines added to the compositor's configuration; env: "NAME=VALUE"
+  // added to its environment (and so to the programs it starts).
+  static std::unique_ptr<Sway> Start(std::string& why, const std::string& config = {},
+                                     const std::vector<std::string>& env = {});
   ~Sway();
 
   const std::string& socket() const { return socket_; }
+  // The IPC socket for swaymsg; empty when there is none.
+  std::string ipcSocket() const;
   // The environment of a client of this compositor: no X display unless given.
   std::vector<std::string> env(std::vector<std::string> more = {}) const;
 

@@ -3,15 +3,22 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
 
+#include "app/backends.h"
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/gui/instance_channel.h"
@@ -27,6 +34,9 @@
 #include "platform/x11/x11_keyboard.h"
 #include "platform/x11/x11_stop_key.h"
 #include "platform/x11/x11_window_system.h"
+#if TAPWELL_HAVE_WAYLAND
+#include "platform/wayland/wayland_display.h"
+#endif
 #include "ui/main_form.h"
 #include "ui/message_boxes.h"
 #include "ui/system_clock.h"
@@ -96,8 +106,8 @@ std::optional<int> ClaimOrHandOver(const GuiOptions& options, InstanceServer::Ha
         break;
     }
     if (options.newInstance) return std::nullopt;
-    const Delivery delivery = SendCommand(*place, options.trayStart ? "tray" : "show",
-                                          static_cast<int>(deadline.remainingTime()));
+    const Delivery delivery =
+        SendCommand(*place, options.trayStart ? "tray" : "show", static_cast<int>(deadline.remainingTime()));
     switch (delivery.status) {
       case Delivery::Status::Done:
         return kExitOk;
@@ -115,6 +125,70 @@ std::optional<int> ClaimOrHandOver(const GuiOptions& options, InstanceServer::Ha
     }
   }
 }
+
+// Chooses the toolkit's platform before the toolkit starts. In a Wayland session
+// the windows are native Wayland windows, as the keys are, with X11 (XWayland)
+// as the fallback; TAPWELL_BACKEND=x11 keeps them on X11 with the keys. A
+// platform the user chose stays. Empty when the platform reaches a display,
+// otherwise why none does: the toolkit would abort there.
+std::string ChooseWindowPlatform() {
+  const char* forced = std::getenv("TAPWELL_BACKEND");
+  const bool x11Only = forced != nullptr && std::string_view(forced) == "x11";
+  std::string waylandProblem = "WAYLAND_DISPLAY is not set.";
+#if TAPWELL_HAVE_WAYLAND
+  if (Set("WAYLAND_DISPLAY")) waylandProblem = platform::wayland::WaylandDisplayProblem();
+#endif
+  if (!Set("QT_QPA_PLATFORM"))
+    ::setenv("QT_QPA_PLATFORM", !x11Only && waylandProblem.empty() ? "wayland;xcb" : "xcb", 1);
+  const std::string platforms = std::getenv("QT_QPA_PLATFORM");
+  std::string x11Problem;
+  std::size_t from = 0;
+  while (from <= platforms.size()) {
+    const std::size_t end = std::min(platforms.find(';', from), platforms.size());
+    const std::string entry = platforms.substr(from, end - from);
+    const std::string name = entry.substr(0, entry.find(':'));
+    from = end + 1;
+    if (name.rfind("wayland", 0) == 0) {
+      if (waylandProblem.empty()) return {};
+    } else if (name == "xcb") {
+      x11Problem = platform::x11::X11Keyboard::DisplayProblem();
+      if (x11Problem.empty()) return {};
+    } else if (!name.empty()) {
+      return {};  // offscreen, vnc and the like need no display of the session
+    }
+  }
+  if (x11Problem.empty()) return waylandProblem;
+  return Set("WAYLAND_DISPLAY") ? x11Problem + " " + waylandProblem : x11Problem;
+}
+
+// Shows a notice once, without blocking anything, as soon as the main window
+// first appears: after the splash, or when it is first opened from the tray.
+class FirstShowNotice : public QObject {
+ public:
+  FirstShowNotice(QWidget* window, std::string text) : QObject(window), text_(std::move(text)) {
+    window->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      watched->removeEventFilter(this);
+      auto* owner = static_cast<QWidget*>(watched);
+      QTimer::singleShot(0, owner, [owner, text = QString::fromStdString(text_)] {
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(Product().title), text,
+                                    QMessageBox::Ok, owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        ui::PrepareMessageBox(*box);
+        box->show();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::string text_;
+};
 
 }  // namespace
 
@@ -151,9 +225,7 @@ bool DisplayAvailable() {
 }
 
 int RunGui(int argc, char** argv, const GuiOptions& options) {
-  // The toolkit aborts when it cannot reach its display; keys could not be sent
-  // there either, so say why and end instead.
-  if (const std::string problem = platform::x11::X11Keyboard::DisplayProblem(); !problem.empty()) {
+  if (const std::string problem = ChooseWindowPlatform(); !problem.empty()) {
     std::cerr << "tapwell: " << problem << "\n";
     return kExitNoDisplay;
   }
@@ -167,14 +239,21 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
           options, [&live](const std::string& command) { return Carry(live, command); }, channel))
     return *code;
 
-  auto opened = platform::x11::X11Keyboard::Open();
-  if (!opened.keyboard) {
+  // The same keys as a run: the Wayland virtual keyboard, or XTest.
+  std::ostringstream openingNotice;
+  OpenedBackend opened = OpenKeyBackend(openingNotice);
+  std::cerr << openingNotice.str();
+  if (!opened.backend) {
     // Without key injection the program cannot do its work: say why and end.
     std::cerr << "tapwell: " << opened.error << "\n";
-    ui::QtErrorReport().showError("Tapwell", opened.error);
-    return kExitNoDisplay;
+    // The box only where someone can see and close it.
+    const QString platform = QGuiApplication::platformName();
+    const bool onScreen = platform == QStringLiteral("xcb") || platform.startsWith(QStringLiteral("wayland"));
+    if (opened.exitCode != kExitUsage && onScreen) ui::QtErrorReport().showError("Tapwell", opened.error);
+    return opened.exitCode;
   }
-  platform::x11::X11Keyboard& keyboard = *opened.keyboard;
+  KeyBackend& backend = *opened.backend;
+  platform::Keyboard& keyboard = backend.keyboard();
   platform::PosixLauncher launcher(std::cerr);
   platform::QtTrayIcon tray;
   platform::QtIniStore settings;
@@ -183,7 +262,9 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ui::QtMessageBoxes boxes;
   ui::QtErrorReport errors;
   ui::SystemClock clock;
-  // The window manager's frames and states, on the toolkit's own connection.
+  // The window manager's frames and states, on the toolkit's own connection. A
+  // Wayland compositor places and decorates windows itself and keeps no taskbar
+  // states for clients: there the windows go without.
   std::unique_ptr<platform::x11::X11WindowSystem> windowSystem;
   if (auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>())
     windowSystem = std::make_unique<platform::x11::X11WindowSystem>(x11->display());
@@ -210,11 +291,22 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
           .programFolder = platform::DataFolder(),
           .shippedLayouts = {},
           .trayWait = options.trayStart ? kLoginTrayWait : std::chrono::milliseconds(0),
-          .layoutName = [&keyboard] { return keyboard.layoutName(); },
+          .layoutName = [&backend] { return backend.layoutName(); },
           .namesProgram = [](const std::string& token) { return platform::NamesProgram(token); }},
       {},
       options.trayStart};
   ApplicationWindows windows(std::move(services));
+  // Keys that reach XWayland windows only are told in the windows as well, once
+  // the main window is there to be looked at.
+  if (opened.kind == BackendKind::X11 && Set("WAYLAND_DISPLAY")) {
+    std::string notice = openingNotice.str();
+    if (notice.rfind("tapwell: ", 0) == 0) notice.erase(0, 9);
+    while (!notice.empty() && notice.back() == '\n') notice.pop_back();
+    if (!notice.empty()) {
+      notice[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notice[0])));
+      new FirstShowNotice(windows.main.get(), notice);
+    }
+  }
   // An icon counts while a tray host shows it: a host that goes away takes the
   // icon with it (the toolkit docks it again when a host comes back).
   ui::TIconTray& icon = *windows.main->IconTray1;
@@ -235,20 +327,28 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     keyboard.flush();
     QApplication::exit(128 + signo);
   });
-  keyboard.setInterruptFd(signalWatcher.pendingFd());
+  backend.setInterruptFd(signalWatcher.pendingFd());
   QTimer spareWakeup;
   spareWakeup.setSingleShot(true);
-  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { keyboard.service(); });
-  keyboard.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
+  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });
+  backend.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
   // A display connection that goes away is noticed even while nothing is typed.
-  QSocketNotifier displayNotifier(keyboard.connectionFd(), QSocketNotifier::Read);
-  QObject::connect(&displayNotifier, &QSocketNotifier::activated, [&] { keyboard.readEvents(); });
+  std::unique_ptr<QSocketNotifier> displayNotifier;
+  if (backend.connectionFd() >= 0) {
+    displayNotifier = std::make_unique<QSocketNotifier>(backend.connectionFd(), QSocketNotifier::Read);
+    QObject::connect(displayNotifier.get(), &QSocketNotifier::activated, [&] { backend.readEvents(); });
+  }
 
-  // The Pause key ends a running script, on a connection of its own.
-  std::string stopKeyWhy;
-  std::unique_ptr<platform::x11::X11StopKey> stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
+  // The Pause key ends a running script, on a connection of its own. Only an X
+  // server lends a key to grab; elsewhere the tray menu's abort item and
+  // 'tapwell --abort' end a script.
+  std::unique_ptr<platform::x11::X11StopKey> stopKey;
   std::unique_ptr<StopKeyControl> stopKeyControl;
   std::unique_ptr<QSocketNotifier> stopKeyNotifier;
+  std::string stopKeyWhy =
+      "the Pause key stops scripts only in an X11 session; use the tray menu's abort item or 'tapwell "
+      "--abort'";
+  if (opened.kind == BackendKind::X11) stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
   if (stopKey) {
     stopKeyControl = std::make_unique<StopKeyControl>(
         *windows.main, *stopKey, [](const std::string& why) { std::cerr << "tapwell: " << why << "\n"; });
@@ -266,7 +366,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
   windows.main->releaseHeldKeys();
-  keyboard.shutdown();
+  backend.shutdown();
   ui::TForm::setWindowSystem(nullptr);
   return code;
 }

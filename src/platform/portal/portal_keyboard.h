@@ -47,6 +47,8 @@ class PortalKeyboard final : public QObject, public Keyboard {
   std::optional<CharacterKey> keyForCharacter(char c) override;
   void typeText(std::string_view utf8) override;
   void flush() override;
+  // The layout the key names follow: "jp" or "us".
+  std::string layoutName() const { return model_.layout() == x11::KeyLayout::Jp ? "jp" : "us"; }
 
   // What happens when the desktop refuses the keys, closes the session or leaves
   // the bus: by default the reason goes to standard error and the program ends

@@ -78,6 +78,9 @@ class WaylandKeyboard final : public Keyboard {
   int connectionFd() const;
   void readEvents();
 
+  // The layout the keys follow, named as the X11 backend names it: "jp" or "us".
+  std::string layoutName() const { return model_.layout() == KeyLayout::Jp ? "jp" : "us"; }
+
  private:
   WaylandKeyboard() = default;
 
