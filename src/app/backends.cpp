@@ -39,6 +39,10 @@ class Backend final : public KeyBackend {
   void setInterruptFd(int fd) override {
     if constexpr (requires { keyboard_->setInterruptFd(fd); }) keyboard_->setInterruptFd(fd);
   }
+  void setFailureHandler(std::function<void(const std::string&)> handler) override {
+    if constexpr (requires { keyboard_->setFailureHandler(std::move(handler)); })
+      keyboard_->setFailureHandler(std::move(handler));
+  }
   std::string layoutName() const override {
     if constexpr (requires { keyboard_->layoutName(); })
       return keyboard_->layoutName();

@@ -49,6 +49,11 @@ class KeyBackend {
   // shows it; a backend that cannot tell assumes the US layout, as the dry run
   // does.
   virtual std::string layoutName() const { return "us"; }
+  // A backend whose route can fail while the program runs (the desktop refuses
+  // the keys or ends the session) reports it through the handler instead of
+  // ending the program; the handler runs on the event loop, inside a key call.
+  // One that cannot fail that way ignores it.
+  virtual void setFailureHandler(std::function<void(const std::string&)> handler) = 0;
 };
 
 struct OpenedBackend {

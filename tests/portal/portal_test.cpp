@@ -12,7 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <algorithm>
+
+#include "platform/portal/portal_keyboard.h"
 
 #include "x_session.h"
 
@@ -208,6 +211,41 @@ TEST(TestPortal, ARefusalAClosedSessionOrAPortalThatLeavesEndsTheRunWithCodeThre
     EXPECT_EQ(run->wait(), 3) << run->errText();
     EXPECT_THAT(run->errText(), HasSubstr("remote control portal left the session bus"));
   }
+}
+
+// In the windows, a refusal is handed to the program instead of ending it: the
+// rest of that script asks nothing more, and the next script asks again.
+TEST(TestPortal, WithAFailureHandlerARefusalEndsOnlyTheScriptAndTheNextOneAsksAgain) {
+  START_BUS(bus);
+  auto portal = StartPortal(*bus, {"--refuse"});
+  ASSERT_TRUE(portal);
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", bus->address().c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", bus->home().path().c_str(), 1);
+  int argc = 1;
+  char name[] = "portal_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  auto opened = tapwell::platform::portal::PortalKeyboard::Open();
+  ASSERT_TRUE(opened.keyboard) << opened.error;
+  auto& keyboard = *opened.keyboard;
+  Strings failures;
+  keyboard.setFailureHandler([&failures](const std::string& why) { failures.push_back(why); });
+  keyboard.press('A');
+  keyboard.release('A');
+  keyboard.press('B');
+  EXPECT_EQ(failures.size(), 1u);
+  keyboard.scriptEnded();
+  keyboard.press('A');
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_THAT(failures[1], HasSubstr("did not allow"));
+  opened.keyboard.reset();
+  const Strings calls = Calls(*portal);
+  portal->signal(SIGTERM);
+  portal->wait();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "start refused"), 2);
+  EXPECT_EQ(
+      std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("key", 0) == 0; }),
+      0);
 }
 
 // A headless mutter on the bus, with a Wayland socket in a runtime folder of

@@ -328,6 +328,20 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     QApplication::exit(128 + signo);
   });
   backend.setInterruptFd(signalWatcher.pendingFd());
+  // The desktop refused the keys or ended its session: the script stops and the
+  // user is told; the next script asks the desktop again. The stop waits for the
+  // event loop, as the failure is noticed inside one of the script's key calls.
+  backend.setFailureHandler([&windows](const std::string& reason) {
+    std::cerr << "tapwell: " << reason << "\n";
+    ui::Tmain* main = windows.main.get();
+    QTimer::singleShot(0, main, [main, reason] {
+      main->abortScript();
+      std::string message = reason;
+      if (!message.empty())
+        message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+      main->guard().report(message);
+    });
+  });
   QTimer spareWakeup;
   spareWakeup.setSingleShot(true);
   QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });

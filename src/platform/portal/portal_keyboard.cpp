@@ -429,6 +429,13 @@ void PortalKeyboard::flush() {
   settle(0);
 }
 
+void PortalKeyboard::scriptEnded() {
+  if (state_ != State::Failed || !onFailure_) return;
+  state_ = State::Idle;
+  session_.clear();
+  devices_ = 0;
+}
+
 void PortalKeyboard::fail(const std::string& reason) {
   if (state_ == State::Failed) return;
   state_ = State::Failed;

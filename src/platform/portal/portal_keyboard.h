@@ -47,12 +47,15 @@ class PortalKeyboard final : public QObject, public Keyboard {
   std::optional<CharacterKey> keyForCharacter(char c) override;
   void typeText(std::string_view utf8) override;
   void flush() override;
+  // With a failure handler (a program that outlives its scripts), the script
+  // after a failure asks the desktop again.
+  void scriptEnded() override;
   // The layout the key names follow: "jp" or "us".
   std::string layoutName() const { return model_.layout() == x11::KeyLayout::Jp ? "jp" : "us"; }
 
   // What happens when the desktop refuses the keys, closes the session or leaves
   // the bus: by default the reason goes to standard error and the program ends
-  // with exit code 3.
+  // with exit code 3. The rest of that script sends nothing either way.
   void setFailureHandler(std::function<void(const std::string&)> handler) { onFailure_ = std::move(handler); }
 
   // Releases every key and button still held, waits until the portal has taken
