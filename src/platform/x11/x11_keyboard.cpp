@@ -122,6 +122,8 @@ X11Keyboard::X11Keyboard(Display* display) : display_(display) {
   } else {
     xkbEventBase_ = -1;
   }
+  rulesNames_ = XInternAtom(display_, "_XKB_RULES_NAMES", False);
+  XSelectInput(display_, DefaultRootWindow(display_), PropertyChangeMask);
   XKeyboardState state{};
   XGetKeyboardControl(display_, &state);
   for (int kc = 0; kc < 256; ++kc) {
@@ -188,6 +190,8 @@ void X11Keyboard::processEvents() {
       XRefreshKeyboardMapping(&event.xmapping);
       changed = true;
     } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+      changed = true;
+    } else if (event.type == PropertyNotify && event.xproperty.atom == rulesNames_) {
       changed = true;
     }
   }

@@ -134,6 +134,9 @@ class X11Keyboard final : public Keyboard {
   KeymapModel model_;
   int perKeycode_ = 1;
   int xkbEventBase_ = -1;
+  // The root window's record of the layout names, which a layout change writes
+  // after the new keymap: the layout is read again when it changes.
+  unsigned long rulesNames_ = 0;  // an X atom
   std::vector<Spare> pool_;
   std::array<bool, 256> down_{};
   std::array<bool, 256> userRepeat_{};
