@@ -15,6 +15,7 @@
 #include <csignal>
 #include <memory>
 
+#include "app/backend_events.h"
 #include "app/backends.h"
 #include "app/signal_watcher.h"
 
@@ -115,18 +116,8 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   });
 
   backend.setInterruptFd(signalWatcher.pendingFd());
-  QTimer spareWakeup;
-  spareWakeup.setSingleShot(true);
-  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });
-  backend.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
-
-  // A display that goes away ends the run at once, even during a wait (the
-  // portal has no socket of its own: the bus tells it).
-  std::unique_ptr<QSocketNotifier> displayNotifier;
-  if (backend.connectionFd() >= 0) {
-    displayNotifier = std::make_unique<QSocketNotifier>(backend.connectionFd(), QSocketNotifier::Read);
-    QObject::connect(displayNotifier.get(), &QSocketNotifier::activated, [&] { backend.readEvents(); });
-  }
+  // A display that goes away ends the run at once, even during a wait.
+  BackendEvents backendEvents(backend);
 
   // On X11 the Pause key ends the run as Ctrl+C does; it is taken from the other
   // programs only for the time of the run. A Wayland compositor lends no key to

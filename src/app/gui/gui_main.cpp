@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/backend_events.h"
 #include "app/backends.h"
 #include "app/cli.h"
 #include "app/gui/application.h"
@@ -342,16 +343,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
       main->guard().report(message);
     });
   });
-  QTimer spareWakeup;
-  spareWakeup.setSingleShot(true);
-  QObject::connect(&spareWakeup, &QTimer::timeout, [&] { backend.service(); });
-  backend.setWakeupRequest([&](std::chrono::milliseconds delay) { spareWakeup.start(delay); });
-  // A display connection that goes away is noticed even while nothing is typed.
-  std::unique_ptr<QSocketNotifier> displayNotifier;
-  if (backend.connectionFd() >= 0) {
-    displayNotifier = std::make_unique<QSocketNotifier>(backend.connectionFd(), QSocketNotifier::Read);
-    QObject::connect(displayNotifier.get(), &QSocketNotifier::activated, [&] { backend.readEvents(); });
-  }
+  BackendEvents backendEvents(backend);
 
   // The Pause key ends a running script, on a connection of its own. Only an X
   // server lends a key to grab; elsewhere the tray menu's abort item and

@@ -53,23 +53,6 @@ std::string Text(const QString& s) {
   return s.toStdString();
 }
 
-// The core-protocol view of an XKB keymap: the unshifted and shifted symbol of
-// the first group of each keycode.
-x11::CoreKeymap CoreView(xkb_keymap* keymap) {
-  x11::CoreKeymap core;
-  core.minKeycode = static_cast<int>(std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 8));
-  core.maxKeycode = static_cast<int>(std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255));
-  core.perKeycode = 2;
-  for (int kc = core.minKeycode; kc <= core.maxKeycode; ++kc) {
-    for (xkb_level_index_t level = 0; level < 2; ++level) {
-      const xkb_keysym_t* syms = nullptr;
-      const int n = xkb_keymap_key_get_syms_by_level(keymap, static_cast<xkb_keycode_t>(kc), 0, level, &syms);
-      core.keysyms.push_back(n > 0 ? syms[0] : 0);
-    }
-  }
-  return core;
-}
-
 // Evdev codes of the modifier keys, which exact text lifts while it types.
 bool IsModifier(std::uint32_t xKeycode) {
   switch (xKeycode - 8) {
@@ -163,7 +146,7 @@ PortalKeyboard::OpenResult PortalKeyboard::Open() {
     return result;
   }
   const char* layouts = std::getenv("XKB_DEFAULT_LAYOUT");
-  keyboard->model_.load(CoreView(keymap), x11::LayoutFromXkbLayouts(layouts ? layouts : "us"));
+  keyboard->model_.load(x11::CoreViewOf(keymap), x11::LayoutFromXkbLayouts(layouts ? layouts : "us"));
   xkb_keymap_unref(keymap);
   xkb_context_unref(context);
 

@@ -53,23 +53,6 @@ std::string DisplayName() {
   return (name && *name) ? name : "wayland-0";
 }
 
-// The core-protocol view of an XKB keymap that the key decisions work on: the
-// unshifted and shifted symbol of the first group of each keycode.
-x11::CoreKeymap CoreView(xkb_keymap* keymap) {
-  x11::CoreKeymap core;
-  core.minKeycode = static_cast<int>(std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 8));
-  core.maxKeycode = static_cast<int>(std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255));
-  core.perKeycode = 2;
-  for (int kc = core.minKeycode; kc <= core.maxKeycode; ++kc) {
-    for (xkb_level_index_t level = 0; level < 2; ++level) {
-      const xkb_keysym_t* syms = nullptr;
-      const int n = xkb_keymap_key_get_syms_by_level(keymap, static_cast<xkb_keycode_t>(kc), 0, level, &syms);
-      core.keysyms.push_back(n > 0 ? syms[0] : 0);
-    }
-  }
-  return core;
-}
-
 // A key that changes the modifiers rather than typing: it types no character.
 bool IsModifierKeysym(xkb_keysym_t sym) {
   return (sym >= XKB_KEY_Shift_L && sym <= XKB_KEY_Hyper_R) ||
@@ -249,7 +232,7 @@ std::string WaylandKeyboard::setUp() {
   if (user == nullptr) return "cannot compile a keymap for the virtual keyboard (libxkbcommon).";
   const char* group = xkb_keymap_layout_get_name(user, 0);
   const KeyLayout layout = LayoutFromGroupName(group ? group : "");
-  model_.load(CoreView(user), layout);
+  model_.load(x11::CoreViewOf(user), layout);
 
   // Keys the layout lacks (F13 to F24, Kanji, Help, ...) go on free keycodes of
   // the uploaded keymap: those below 256 first, which X clients can read too.

@@ -2,6 +2,7 @@
 
 #include <X11/keysym.h>
 #include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 
@@ -30,6 +31,21 @@ bool CoreKeymap::empty(int keycode) const {
     if (at(keycode, i) != 0) return false;
   }
   return true;
+}
+
+CoreKeymap CoreViewOf(xkb_keymap* keymap) {
+  CoreKeymap core;
+  core.minKeycode = static_cast<int>(std::max<xkb_keycode_t>(xkb_keymap_min_keycode(keymap), 8));
+  core.maxKeycode = static_cast<int>(std::min<xkb_keycode_t>(xkb_keymap_max_keycode(keymap), 255));
+  core.perKeycode = 2;
+  for (int kc = core.minKeycode; kc <= core.maxKeycode; ++kc) {
+    for (xkb_level_index_t level = 0; level < 2; ++level) {
+      const xkb_keysym_t* syms = nullptr;
+      const int n = xkb_keymap_key_get_syms_by_level(keymap, static_cast<xkb_keycode_t>(kc), 0, level, &syms);
+      core.keysyms.push_back(n > 0 ? syms[0] : 0);
+    }
+  }
+  return core;
 }
 
 void KeymapModel::load(const CoreKeymap& keymap, KeyLayout layout,

@@ -9,6 +9,8 @@
 
 #include "platform/x11/vk_table.h"
 
+struct xkb_keymap;
+
 namespace tapwell::platform::x11 {
 
 // The core keyboard mapping: perKeycode keysyms for each keycode from
@@ -23,6 +25,10 @@ struct CoreKeymap {
   std::uint32_t at(int keycode, int index) const;
   bool empty(int keycode) const;
 };
+
+// The core-protocol view of an XKB keymap that the key decisions work on: the
+// unshifted and shifted symbol of the first group of each keycode.
+CoreKeymap CoreViewOf(xkb_keymap* keymap);
 
 // Where one key event of a virtual-key code goes.
 struct KeyTarget {
