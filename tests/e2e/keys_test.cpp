@@ -18,6 +18,9 @@
 
 namespace {
 
+using xs::Join;
+using xs::Stroke;
+
 using xs::Names;
 using xs::RunTapwell;
 using Strings = std::vector<std::string>;
@@ -26,16 +29,6 @@ struct Session {
   std::unique_ptr<xs::XServer> server;
   std::unique_ptr<xs::Receiver> receiver;
 };
-
-Strings Stroke(const std::string& name) {
-  return {"press " + name, "release " + name};
-}
-
-Strings Join(std::initializer_list<Strings> parts) {
-  Strings out;
-  for (const Strings& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 #define E2E_START_RECEIVER(server, var)               \
   std::string var##_why;                              \

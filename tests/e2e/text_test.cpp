@@ -16,6 +16,8 @@
 
 namespace {
 
+using xs::Utf8;
+
 using tapwell::platform::x11::CharacterForKeysym;
 using tapwell::platform::x11::DecodeUtf8;
 
@@ -49,28 +51,6 @@ std::u32string Typed(const std::vector<xs::Event>& events) {
     const char32_t c = CharacterForKeysym(static_cast<std::uint32_t>(sym));
     if (c != 0) out += c;
     if (c == 0 && sym == NoSymbol) out += U'?';
-  }
-  return out;
-}
-
-std::string Utf8(const std::u32string& text) {
-  std::string out;
-  for (const char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
   }
   return out;
 }

@@ -737,4 +737,36 @@ std::string Tool(const std::string& name) {
   return {};
 }
 
+Strings Stroke(const std::string& name) {
+  return {"press " + name, "release " + name};
+}
+
+Strings Join(std::initializer_list<Strings> parts) {
+  Strings out;
+  for (const Strings& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 }  // namespace xs

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,13 @@ inline constexpr int kWaitMs = 20000;
 
 // Polls until pred holds or timeoutMs have passed; whether it held.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = kWaitMs);
+
+// The events of one key stroke in a receiver's log, and several logs in a row.
+Strings Stroke(const std::string& name);
+Strings Join(std::initializer_list<Strings> parts);
+
+// UTF-8 of a text given by code points.
+std::string Utf8(const std::u32string& text);
 
 // The environment of this process with changes: "NAME=VALUE" sets, "NAME" unsets.
 Strings Environment(const Strings& changes);

@@ -9,6 +9,10 @@
 
 namespace {
 
+using xs::Join;
+using xs::Stroke;
+using xs::Utf8;
+
 using Strings = std::vector<std::string>;
 using ::testing::HasSubstr;
 
@@ -16,16 +20,6 @@ xs::Result RunTapwell(const Strings& args, const Strings& env) {
   Strings argv = {xs::TapwellPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   return xs::Run(argv, env);
-}
-
-Strings Stroke(const std::string& name) {
-  return {"press " + name, "release " + name};
-}
-
-Strings Join(std::initializer_list<Strings> parts) {
-  Strings out;
-  for (const Strings& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
 }
 
 #define WL_START_RECEIVER(sway, layout, var)                      \
@@ -116,23 +110,6 @@ TEST(ExactText, EveryCharacterArrivesAsWrittenOnUsAndGermanLayoutsWithAHeldShift
     EXPECT_TRUE(receiver->waitFor("text aZy\u00e9\u20ac\u00df\u6f22\u5b57 @[BaB"))
         << layout << ": " << testing::PrintToString(receiver->events());
   }
-}
-
-std::string Utf8(const std::u32string& text) {
-  std::string out;
-  for (const char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 TEST(ExactText, MoreDistinctCharactersThanFreeKeycodesArriveWholeAndInOrder) {
