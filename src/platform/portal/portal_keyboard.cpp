@@ -191,9 +191,12 @@ std::optional<QVariantMap> PortalKeyboard::request(const QString& method, const 
     bus_.connect(kService, path, kRequest, QStringLiteral("Response"), this, slot);
   }
   if (!answer_ && state_ != State::Failed) {
+    // The wait runs inside a step of the script: clicks and keys meant for the
+    // program's own windows wait too, so that no second script (or Test) starts
+    // in the middle of this one while the desktop asks.
     QEventLoop loop;
     loop_ = &loop;
-    loop.exec();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
     loop_ = nullptr;
   }
   bus_.disconnect(kService, path, kRequest, QStringLiteral("Response"), this, slot);
@@ -293,7 +296,7 @@ void PortalKeyboard::warmUp() {
   QEventLoop loop;
   loop_ = &loop;
   QTimer::singleShot(kWarmUpTime, &loop, &QEventLoop::quit);
-  loop.exec();
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
   loop_ = nullptr;
 }
 
@@ -414,6 +417,13 @@ void PortalKeyboard::flush() {
 
 void PortalKeyboard::scriptEnded() {
   if (state_ != State::Failed || !onFailure_) return;
+  // The failed session is let go: its late Closed signal must not fail the
+  // next one, and a session the desktop still holds is closed.
+  if (!session_.isEmpty()) {
+    bus_.disconnect(kService, session_, kSession, QStringLiteral("Closed"), this,
+                    SLOT(onClosed(QVariantMap)));
+    bus_.asyncCall(QDBusMessage::createMethodCall(kService, session_, kSession, QStringLiteral("Close")));
+  }
   state_ = State::Idle;
   session_.clear();
   devices_ = 0;
