@@ -162,6 +162,12 @@ std::string ChooseWindowPlatform() {
   return Set("WAYLAND_DISPLAY") ? x11Problem + " " + waylandProblem : x11Problem;
 }
 
+// A message of the command line ("the desktop ...") as a box says it.
+std::string AsSentence(std::string message) {
+  if (!message.empty()) message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+  return message;
+}
+
 // Shows a notice once, without blocking anything, as soon as the main window
 // first appears: after the splash, or when it is first opened from the tray.
 class FirstShowNotice : public QObject {
@@ -304,8 +310,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     if (notice.rfind("tapwell: ", 0) == 0) notice.erase(0, 9);
     while (!notice.empty() && notice.back() == '\n') notice.pop_back();
     if (!notice.empty()) {
-      notice[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notice[0])));
-      new FirstShowNotice(windows.main.get(), notice);
+      new FirstShowNotice(windows.main.get(), AsSentence(notice));
     }
   }
   // An icon counts while a tray host shows it: a host that goes away takes the
@@ -337,10 +342,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
     ui::Tmain* main = windows.main.get();
     QTimer::singleShot(0, main, [main, reason] {
       main->abortScript();
-      std::string message = reason;
-      if (!message.empty())
-        message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
-      main->guard().report(message);
+      main->guard().report(AsSentence(reason));
     });
   });
   BackendEvents backendEvents(backend);
