@@ -22,46 +22,10 @@ bool Set(const char* value) {
 }
 
 template <class K>
-class Backend final : public KeyBackend {
- public:
-  explicit Backend(std::unique_ptr<K> keyboard) : keyboard_(std::move(keyboard)) {}
-  platform::Keyboard& keyboard() override { return *keyboard_; }
-  int connectionFd() const override { return keyboard_->connectionFd(); }
-  void readEvents() override { keyboard_->readEvents(); }
-  void shutdown() override { keyboard_->shutdown(); }
-  void setWakeupRequest(std::function<void(std::chrono::milliseconds)> request) override {
-    if constexpr (requires { keyboard_->setWakeupRequest(std::move(request)); })
-      keyboard_->setWakeupRequest(std::move(request));
-  }
-  void service() override {
-    if constexpr (requires { keyboard_->service(); }) keyboard_->service();
-  }
-  void setInterruptFd(int fd) override {
-    if constexpr (requires { keyboard_->setInterruptFd(fd); }) keyboard_->setInterruptFd(fd);
-  }
-  void setFailureHandler(std::function<void(const std::string&)> handler) override {
-    if constexpr (requires { keyboard_->setFailureHandler(std::move(handler)); })
-      keyboard_->setFailureHandler(std::move(handler));
-  }
-  std::string layoutName() const override {
-    if constexpr (requires { keyboard_->layoutName(); })
-      return keyboard_->layoutName();
-    else
-      return KeyBackend::layoutName();
-  }
-
- private:
-  std::unique_ptr<K> keyboard_;
-};
-
-template <class K>
-std::unique_ptr<KeyBackend> Open(std::string& error) {
+std::unique_ptr<platform::KeyBackend> Open(std::string& error) {
   auto opened = K::Open();
-  if (!opened.keyboard) {
-    error = opened.error;
-    return nullptr;
-  }
-  return std::make_unique<Backend<K>>(std::move(opened.keyboard));
+  if (!opened.keyboard) error = opened.error;
+  return std::move(opened.keyboard);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "engine/keynames.h"
 #include "platform/posix/launcher.h"
 
-#if TAPWELL_HAVE_X11
+#if TAPWELL_HAVE_KEY_BACKENDS
 #include "platform/x11/x11_keyboard.h"
 #endif
 
@@ -40,7 +40,7 @@ int Report(const std::string& script, platform::Keyboard& keyboard, const std::s
 }  // namespace
 
 int CheckScriptText(const std::string& script, std::ostream& out) {
-#if TAPWELL_HAVE_X11
+#if TAPWELL_HAVE_KEY_BACKENDS
   const char* display = std::getenv("DISPLAY");
   if (display != nullptr && *display != '\0') {
     auto opened = platform::x11::X11Keyboard::Open();

@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include <ostream>
+#include <string_view>
 
 #include "app/check.h"
 #include "app/runner.h"
@@ -51,6 +52,19 @@ std::string UsageText() {
          "error.\n";
 }
 
+std::optional<std::string> ScriptOfOperand(const std::string& option, const std::string& operand,
+                                           std::ostream& err) {
+  constexpr std::string_view kFile = "-file";
+  if (option.size() < kFile.size() || option.compare(option.size() - kFile.size(), kFile.size(), kFile) != 0)
+    return operand;
+  try {
+    return store::ReadFirstLine(operand);
+  } catch (const Exception& e) {
+    err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
+    return std::nullopt;
+  }
+}
+
 bool IsRemoteOption(const std::string& arg) {
   return arg == "--show" || arg == "--hide" || arg == "--quit" || arg == "--abort";
 }
@@ -72,33 +86,11 @@ std::optional<int> RunHeadless(const std::vector<std::string>& args, std::ostrea
     out << "tapwell " << TAPWELL_VERSION_TEXT << "\n";
     return kExitOk;
   }
-  if (mode == "--check" || mode == "--check-file") {
+  if (mode == "--check" || mode == "--check-file" || mode == "--dry-run" || mode == "--dry-run-file") {
     if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
-    std::string script = args[1];
-    if (mode == "--check-file") {
-      try {
-        script = store::ReadFirstLine(args[1]);
-      } catch (const Exception& e) {
-        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
-        return kExitUsage;
-      }
-    }
-    return CheckScriptText(script, out);
-  }
-  if (mode == "--dry-run" || mode == "--dry-run-file") {
-    if (args.size() != 2) return UsageError(err, mode + " needs exactly one argument");
-    std::string script;
-    if (mode == "--dry-run") {
-      script = args[1];
-    } else {
-      try {
-        script = store::ReadFirstLine(args[1]);
-      } catch (const Exception& e) {
-        err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
-        return kExitUsage;
-      }
-    }
-    return DryRun(script, out);
+    const std::optional<std::string> script = ScriptOfOperand(mode, args[1], err);
+    if (!script) return kExitUsage;
+    return mode.rfind("--check", 0) == 0 ? CheckScriptText(*script, out) : DryRun(*script, out);
   }
   if (mode == "--run" || mode == "--run-file" || mode == "--trace") return RunCommand(args, err);
   return std::nullopt;

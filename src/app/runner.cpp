@@ -5,24 +5,15 @@
 #include "app/cli.h"
 #include "core/errors.h"
 #include "engine/stepper.h"
-#include "store/textfile.h"
 
-#if TAPWELL_HAVE_X11
+#if TAPWELL_HAVE_KEY_BACKENDS
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
-#include <chrono>
 #include <csignal>
-#include <memory>
 
-#include "app/backend_events.h"
-#include "app/backends.h"
-#include "app/signal_watcher.h"
-
+#include "app/run_session.h"
 #include "engine/session.h"
 #include "platform/posix/launcher.h"
 #include "platform/qt/qt_step_timer.h"
-#include "platform/x11/x11_stop_key.h"
 #endif
 
 namespace tapwell::app {
@@ -46,19 +37,12 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& err) {
     }
   }
   if (mode.empty()) return UsageError(err, "--trace needs --run or --run-file");
-  std::string script = operand;
-  if (mode == "--run-file") {
-    try {
-      script = store::ReadFirstLine(operand);
-    } catch (const Exception& e) {
-      err << "tapwell: " << EscapeForTerminal(e.what()) << "\n";
-      return kExitUsage;
-    }
-  }
-  return RunScript(script, trace, err);
+  const std::optional<std::string> script = ScriptOfOperand(mode, operand, err);
+  if (!script) return kExitUsage;
+  return RunScript(*script, trace, err);
 }
 
-#if !TAPWELL_HAVE_X11
+#if !TAPWELL_HAVE_KEY_BACKENDS
 
 int RunScript(const std::string&, bool, std::ostream& err) {
   err << "tapwell: --run is not built into this program: it was built without the X11 backend\n";
@@ -74,19 +58,19 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
 
-  OpenedBackend opened = OpenKeyBackend(err);
-  if (!opened.backend) {
-    err << "tapwell: " << opened.error << "\n";
-    return opened.exitCode;
+  RunSession run(err);
+  if (!run.opened()) {
+    err << "tapwell: " << run.error() << "\n";
+    return run.exitCode();
   }
-  KeyBackend& backend = *opened.backend;
-  platform::Keyboard& keyboard = backend.keyboard();
-
   platform::PosixLauncher launcher(err);
   const StepTime origin = StepClock::now();
   StreamTrace traceLines(err, origin);
-  ScriptSession session(keyboard, launcher, trace ? &traceLines : nullptr, &err);
+  ScriptSession session(run.backend(), launcher, trace ? &traceLines : nullptr, &err);
   platform::QtStepTimer timer;
+  // Set once the route has failed: the run ends with code 3 whatever the
+  // script's step that noticed it returns.
+  bool routeFailed = false;
 
   timer.setHandler([&] {
     std::optional<StepTime> next;
@@ -99,6 +83,7 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
       app.exit(kExitScriptFailed);
       return;
     }
+    if (routeFailed) return;
     if (next) {
       timer.callAt(next);
     } else {
@@ -107,48 +92,42 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
     }
   });
 
-  // Signals stop the script at once; nothing stays pressed.
-  SignalWatcher signalWatcher([&](int signo) {
-    timer.cancel();
-    session.stepper().releaseHeldKeys(StepClock::now());
-    keyboard.flush();
-    app.exit(128 + signo);
-  });
-
-  backend.setInterruptFd(signalWatcher.pendingFd());
-  // A display that goes away ends the run at once, even during a wait.
-  BackendEvents backendEvents(backend);
+  // Signals stop the script at once; nothing stays pressed. A route that fails
+  // (a display that goes away, even during a wait; a desktop that refuses the
+  // keys) ends the run.
+  run.serve({.releaseHeldKeys =
+                 [&] {
+                   timer.cancel();
+                   session.stepper().releaseHeldKeys(StepClock::now());
+                 },
+             .failed =
+                 [&](const std::string& reason) {
+                   err << "tapwell: " << reason << '\n';
+                   routeFailed = true;
+                   timer.cancel();
+                   app.exit(kExitNoDisplay);
+                 }});
 
   // On X11 the Pause key ends the run as Ctrl+C does; it is taken from the other
   // programs only for the time of the run. A Wayland compositor lends no key to
   // grab: there SIGINT alone ends the run.
-  std::unique_ptr<platform::x11::X11StopKey> stopKey;
-  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
-  if (opened.kind == BackendKind::X11) {
-    std::string why;
-    stopKey = platform::x11::X11StopKey::Open(why);
-    if (stopKey && stopKey->arm(why)) {
-      stopKey->setHandler([&] {
-        timer.cancel();
-        session.stepper().end(StepClock::now());
-        app.exit(128 + SIGINT);
-      });
-      stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
-      QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated, [&] { stopKey->readEvents(); });
-    } else {
-      err << "tapwell: " << why << "; the script runs without a stop key\n";
-    }
+  std::string why;
+  if (platform::StopKey* stopKey = run.openStopKey(why); stopKey && stopKey->arm(why)) {
+    stopKey->setHandler([&] {
+      timer.cancel();
+      session.stepper().end(StepClock::now());
+      app.exit(128 + SIGINT);
+    });
+  } else if (!why.empty()) {
+    err << "tapwell: " << why << "; the script runs without a stop key\n";
   }
 
   // Step n is due at the start plus the time the dry run shows for it.
   timer.callAt(session.start(script, origin));
   const int code = app.exec();
-  if (stopKey) stopKey->disarm();
-  // Whatever is still down goes up, and the keymap and auto-repeat are restored.
-  session.stepper().releaseHeldKeys(StepClock::now());
-  backend.shutdown();
+  run.shutdown();
   err.flush();
-  return code;
+  return routeFailed ? kExitNoDisplay : code;
 }
 
 #endif

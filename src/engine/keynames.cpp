@@ -134,10 +134,7 @@ std::int16_t UsScan(char ch) {
 }  // namespace
 
 std::optional<platform::CharacterKey> UsKeyForCharacter(char c) {
-  const std::int16_t scan = UsScan(c);
-  if (scan == -1) return std::nullopt;
-  return platform::CharacterKey{static_cast<platform::KeyCode>(scan & 0xFF), (scan & kShift) != 0,
-                                (scan & kCtrl) != 0, false};
+  return platform::CharacterKeyFromScan(UsScan(c));
 }
 
 }  // namespace tapwell

@@ -20,11 +20,17 @@ struct CharacterKey {
   bool alt = false;
 };
 
+// A layout's key for a character as a 16-bit scan: the key code in the low
+// byte, Shift, Ctrl and Alt in bits 8, 9 and 10; -1 for none.
+inline std::optional<CharacterKey> CharacterKeyFromScan(std::int16_t scan) {
+  if (scan == -1) return std::nullopt;
+  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
+                      (scan & 0x400) != 0};
+}
+
 class Keyboard {
  public:
   virtual ~Keyboard() = default;
-  // Empty when key events can be sent; otherwise why not, in words for the user.
-  virtual std::string unavailableReason() const { return {}; }
   virtual void press(KeyCode key) = 0;
   virtual void release(KeyCode key) = 0;
   // The key for a character on the current layout; nothing when no key produces it.

@@ -29,18 +29,14 @@ std::string ShortcutKeyPath(const std::string& appTitle) {
   return "Software\\qorvex\\" + appTitle;
 }
 
-bool SaveShortcut(platform::IniStore& store, const std::string& appTitle, const TimeList& hour,
-                  const TimeList& minute, const TimeList& second, const std::string& script,
-                  MessageBoxes& messages) {
+ShortcutSave SaveShortcut(platform::IniStore& store, const std::string& appTitle, const TimeList& hour,
+                          const TimeList& minute, const TimeList& second, const std::string& script) {
   store.open(ShortcutKeyPath(appTitle));
-  if (hour.selection() < 0 || minute.selection() < 0 || second.selection() < 0) {
-    messages.showMessage("情報", "時刻を入力してください");
-    return false;
-  }
+  if (hour.selection() < 0 || minute.selection() < 0 || second.selection() < 0) return ShortcutSave::NoTime;
   const std::string time = hour.text() + ":" + minute.text() + ":" + second.text();
   store.writeString(kShortcutSection, kShortcutTimeValue, time);
   store.writeString(kShortcutSection, kShortcutScriptValue, script);
-  return true;
+  return ShortcutSave::Saved;
 }
 
 TimeFields CutShortcutTime(std::string_view time) {

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "platform/ini_store.h"
-#include "platform/message_boxes.h"
 
 namespace tapwell::store {
 
@@ -36,14 +35,16 @@ inline constexpr int kMaxHour = 23;
 inline constexpr int kMaxMinute = 59;
 inline constexpr int kMaxSecond = 59;
 
-// Saves the shortcut: opens the key (creating it); when a list has no selection,
-// shows "情報" / "時刻を入力してください" and writes nothing; otherwise writes
-// "time1" (the three texts joined by ":") and then "data1" (the script). Returns
-// whether both were written. Raises ERegistryError from the store; a failure on
-// "data1" leaves "time1" written.
-bool SaveShortcut(platform::IniStore& store, const std::string& appTitle, const TimeList& hour,
-                  const TimeList& minute, const TimeList& second, const std::string& script,
-                  MessageBoxes& messages);
+// What saving the shortcut came to: both values written, or nothing written
+// because a list has no selection (the form then asks for a time).
+enum class ShortcutSave { Saved, NoTime };
+
+// Saves the shortcut: opens the key (creating it); when a list has no selection
+// writes nothing and returns NoTime; otherwise writes "time1" (the three texts
+// joined by ":") and then "data1" (the script). Raises ERegistryError from the
+// store; a failure on "data1" leaves "time1" written.
+ShortcutSave SaveShortcut(platform::IniStore& store, const std::string& appTitle, const TimeList& hour,
+                          const TimeList& minute, const TimeList& second, const std::string& script);
 
 // The three fields of a stored time text, cut by fixed positions: when the
 // second character is ":" the hour is one character (then minutes at 3-4,

@@ -1,9 +1,6 @@
 #include "store/textfile.h"
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 #include <iterator>
 
 #include "core/errors.h"
+#include "core/file_read.h"
 
 namespace tapwell::store {
 
@@ -123,28 +121,12 @@ std::string FirstLine(std::string_view bytes) {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EInOutError(ErrorText("ファイルを開けません", path, errno));
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw EInOutError(ErrorText("ファイルを開けません", path, EISDIR));
+  FileRead read = ReadWholeFile(path);
+  if (read.error != 0) {
+    throw EInOutError(
+        ErrorText(read.failedToOpen ? "ファイルを開けません" : "ファイルを読めません", path, read.error));
   }
-  std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw EInOutError(ErrorText("ファイルを読めません", path, error));
-    }
-    if (n == 0) break;
-    data.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return data;
+  return std::move(read.bytes);
 }
 
 std::string ReadFirstLine(const std::string& path) {

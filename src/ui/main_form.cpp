@@ -590,8 +590,9 @@ void Tmain::LoadBtnClick() {
 
 void Tmain::Button1Click() {
   const ComboTimeList hour(Hour), minute(Minute), second(Second);
-  store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text()),
-                      services_.boxes);
+  if (store::SaveShortcut(services_.settings, Product().title, hour, minute, second, S(Edit1->text())) ==
+      store::ShortcutSave::NoTime)
+    services_.boxes.showMessage("情報", "時刻を入力してください");
 }
 
 void Tmain::Button2Click() {

@@ -272,7 +272,6 @@ class FakeList : public store::TimeList {
 };
 
 TEST_F(Settings, ShortcutRoundTripsThroughTheIniFile) {
-  fake::RecordingMessageBoxes boxes;
   FakeList hour(false), minute(true), second(true);
   {
     QtIniStore store(config.path());
@@ -284,8 +283,8 @@ TEST_F(Settings, ShortcutRoundTripsThroughTheIniFile) {
     hour.index = 7;
     minute.index = 5;
     second.index = 0;
-    EXPECT_TRUE(
-        store::SaveShortcut(store, "Tapwell", hour, minute, second, "*notepad!5\"日本\"_enter", boxes));
+    EXPECT_EQ(store::SaveShortcut(store, "Tapwell", hour, minute, second, "*notepad!5\"日本\"_enter"),
+              store::ShortcutSave::Saved);
   }
   EXPECT_THAT(ReadBytes(IniFile()), HasSubstr("time1=7:05:00"));
   EXPECT_EQ(FileMode(IniFile()), 0600u);
@@ -298,11 +297,9 @@ TEST_F(Settings, ShortcutRoundTripsThroughTheIniFile) {
 }
 
 TEST_F(Settings, SavingWithoutATimeCreatesTheEmptyFile) {
-  fake::RecordingMessageBoxes boxes;
   FakeList hour(false), minute(true), second(true);
   QtIniStore store(config.path());
-  EXPECT_FALSE(store::SaveShortcut(store, "Tapwell", hour, minute, second, "_a", boxes));
-  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(store::SaveShortcut(store, "Tapwell", hour, minute, second, "_a"), store::ShortcutSave::NoTime);
   EXPECT_TRUE(fs::is_regular_file(IniFile()));
   EXPECT_EQ(fs::file_size(IniFile()), 0u);
 }

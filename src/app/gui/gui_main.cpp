@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
@@ -18,13 +17,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/backend_events.h"
 #include "app/backends.h"
 #include "app/cli.h"
 #include "app/gui/application.h"
 #include "app/gui/instance_channel.h"
 #include "app/gui/stop_key_control.h"
-#include "app/signal_watcher.h"
+#include "app/run_session.h"
 #include "core/product.h"
 #include "platform/paths.h"
 #include "platform/posix/launcher.h"
@@ -33,7 +31,6 @@
 #include "platform/qt/qt_step_timer.h"
 #include "platform/qt/qt_tray_icon.h"
 #include "platform/x11/x11_keyboard.h"
-#include "platform/x11/x11_stop_key.h"
 #include "platform/x11/x11_window_system.h"
 #if TAPWELL_HAVE_WAYLAND
 #include "platform/wayland/wayland_display.h"
@@ -248,19 +245,19 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
 
   // The same keys as a run: the Wayland virtual keyboard, or XTest.
   std::ostringstream openingNotice;
-  OpenedBackend opened = OpenKeyBackend(openingNotice);
+  RunSession run(openingNotice);
   std::cerr << openingNotice.str();
-  if (!opened.backend) {
+  if (!run.opened()) {
     // Without key injection the program cannot do its work: say why and end.
-    std::cerr << "tapwell: " << opened.error << "\n";
+    std::cerr << "tapwell: " << run.error() << "\n";
     // The box only where someone can see and close it.
     const QString platform = QGuiApplication::platformName();
     const bool onScreen = platform == QStringLiteral("xcb") || platform.startsWith(QStringLiteral("wayland"));
-    if (opened.exitCode != kExitUsage && onScreen) ui::QtErrorReport().showError("Tapwell", opened.error);
-    return opened.exitCode;
+    if (run.exitCode() != kExitUsage && onScreen) ui::QtErrorReport().showError("Tapwell", run.error());
+    return run.exitCode();
   }
-  KeyBackend& backend = *opened.backend;
-  platform::Keyboard& keyboard = backend.keyboard();
+  platform::KeyBackend& backend = run.backend();
+  platform::Keyboard& keyboard = backend;
   platform::PosixLauncher launcher(std::cerr);
   platform::QtTrayIcon tray;
   platform::QtIniStore settings;
@@ -305,7 +302,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   ApplicationWindows windows(std::move(services));
   // Keys that reach XWayland windows only are told in the windows as well, once
   // the main window is there to be looked at.
-  if (opened.kind == BackendKind::X11 && Set("WAYLAND_DISPLAY")) {
+  if (run.kind() == BackendKind::X11 && Set("WAYLAND_DISPLAY")) {
     std::string notice = openingNotice.str();
     if (notice.rfind("tapwell: ", 0) == 0) notice.erase(0, 9);
     while (!notice.empty() && notice.back() == '\n') notice.pop_back();
@@ -327,43 +324,38 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
       main.showMinimized();
   });
 
-  // A signal ends the program as Exit does: held keys go up first.
-  SignalWatcher signalWatcher([&](int signo) {
-    windows.main->releaseHeldKeys();
-    keyboard.flush();
-    QApplication::exit(128 + signo);
-  });
-  backend.setInterruptFd(signalWatcher.pendingFd());
-  // The desktop refused the keys or ended its session: the script stops and the
-  // user is told; the next script asks the desktop again. The stop waits for the
-  // event loop, as the failure is noticed inside one of the script's key calls.
-  backend.setFailureHandler([&windows](const std::string& reason) {
-    std::cerr << "tapwell: " << reason << "\n";
-    ui::Tmain* main = windows.main.get();
-    QTimer::singleShot(0, main, [main, reason] {
-      main->abortScript();
-      main->guard().report(AsSentence(reason));
-    });
-  });
-  BackendEvents backendEvents(backend);
+  // A signal ends the program as Exit does: held keys go up first. The desktop
+  // refused the keys or ended its session: the script stops and the user is
+  // told; the next script asks the desktop again. The stop waits for the event
+  // loop, as the failure is noticed inside one of the script's key calls. A
+  // route gone for good leaves nothing to do: the program ends with code 3.
+  run.serve({.releaseHeldKeys = [&windows] { windows.main->releaseHeldKeys(); },
+             .failed =
+                 [&windows, &backend](const std::string& reason) {
+                   std::cerr << "tapwell: " << reason << "\n";
+                   if (backend.lost()) {
+                     QApplication::exit(kExitNoDisplay);
+                     return;
+                   }
+                   ui::Tmain* main = windows.main.get();
+                   QTimer::singleShot(0, main, [main, reason] {
+                     main->abortScript();
+                     main->guard().report(AsSentence(reason));
+                   });
+                 }});
 
-  // The Pause key ends a running script, on a connection of its own. Only an X
-  // server lends a key to grab; elsewhere the tray menu's abort item and
-  // 'tapwell --abort' end a script.
-  std::unique_ptr<platform::x11::X11StopKey> stopKey;
+  // The Pause key ends a running script. Only an X server lends a key to grab;
+  // elsewhere the tray menu's abort item and 'tapwell --abort' end a script.
   std::unique_ptr<StopKeyControl> stopKeyControl;
-  std::unique_ptr<QSocketNotifier> stopKeyNotifier;
-  std::string stopKeyWhy =
-      "the Pause key stops scripts only in an X11 session; use the tray menu's abort item or 'tapwell "
-      "--abort'";
-  if (opened.kind == BackendKind::X11) stopKey = platform::x11::X11StopKey::Open(stopKeyWhy);
-  if (stopKey) {
+  std::string stopKeyWhy;
+  if (platform::StopKey* stopKey = run.openStopKey(stopKeyWhy)) {
     stopKeyControl = std::make_unique<StopKeyControl>(
         *windows.main, *stopKey, [](const std::string& why) { std::cerr << "tapwell: " << why << "\n"; });
-    stopKeyNotifier = std::make_unique<QSocketNotifier>(stopKey->connectionFd(), QSocketNotifier::Read);
-    QObject::connect(stopKeyNotifier.get(), &QSocketNotifier::activated,
-                     [&stopKey] { stopKey->readEvents(); });
   } else {
+    if (stopKeyWhy.empty())
+      stopKeyWhy =
+          "the Pause key stops scripts only in an X11 session; use the tray menu's abort item or 'tapwell "
+          "--abort'";
     std::cerr << "tapwell: " << stopKeyWhy << "; scripts run without a stop key\n";
   }
 
@@ -373,8 +365,7 @@ int RunGui(int argc, char** argv, const GuiOptions& options) {
   live = nullptr;
   // Whatever is still down goes up; the keymap and auto-repeat are restored while
   // the application object still exists.
-  windows.main->releaseHeldKeys();
-  backend.shutdown();
+  run.shutdown();
   ui::TForm::setWindowSystem(nullptr);
   return code;
 }

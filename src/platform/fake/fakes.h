@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/stepper.h"
-#include "platform/keyboard.h"
+#include "platform/key_backend.h"
 #include "platform/launcher.h"
 #include "platform/message_boxes.h"
 
@@ -29,8 +29,10 @@ inline KeyEvent Up(std::uint8_t vk) {
   return {vk, false};
 }
 
-// Records key events; the layout is the built-in US one.
-class RecordingKeyboard : public platform::Keyboard {
+// Records key events; the layout is the built-in US one. Its lifecycle does
+// nothing but count shutdowns and keep the failure handler, which a test calls
+// as the backend would.
+class RecordingKeyboard : public platform::KeyBackend {
  public:
   void press(platform::KeyCode key) override { events.push_back({key, true}); }
   void release(platform::KeyCode key) override { events.push_back({key, false}); }
@@ -38,11 +40,23 @@ class RecordingKeyboard : public platform::Keyboard {
   void typeText(std::string_view utf8) override { texts.emplace_back(utf8); }
   void flush() override { ++flushes; }
   void scriptEnded() override { ++scriptEnds; }
+  int connectionFd() const override { return -1; }
+  void readEvents() override {}
+  void setWakeupRequest(WakeupRequest) override {}
+  void service() override {}
+  void setInterruptFd(int) override {}
+  void setFailureHandler(FailureHandler handler) override { onFailure = std::move(handler); }
+  bool lost() const override { return lostForGood; }
+  std::string layoutName() const override { return "us"; }
+  void shutdown() override { ++shutdowns; }
 
   std::vector<KeyEvent> events;
   std::vector<std::string> texts;  // the exact texts typed
   int flushes = 0;
   int scriptEnds = 0;
+  int shutdowns = 0;
+  FailureHandler onFailure;
+  bool lostForGood = false;
 };
 
 class RecordingLauncher : public platform::Launcher {

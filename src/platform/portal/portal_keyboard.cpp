@@ -355,10 +355,8 @@ void PortalKeyboard::sendCode(KeyCode vk, bool down) {
         }
         return;
       }
-      // Buttons 1, 2, 3 of the key decisions are left, middle, right.
-      static constexpr int kCodes[] = {0, BTN_LEFT, BTN_MIDDLE, BTN_RIGHT};
-      if (target.button == 0 || target.button > 3) return;
-      const int code = kCodes[target.button];
+      const int code = x11::EvdevButton(target.button);
+      if (code == 0) return;
       if (!down && buttons_.count(code) == 0) return;
       if (down) {
         buttons_.insert(code);
@@ -386,10 +384,7 @@ void PortalKeyboard::sendCode(KeyCode vk, bool down) {
 }
 
 std::optional<CharacterKey> PortalKeyboard::keyForCharacter(char c) {
-  const std::int16_t scan = model_.vkKeyScan(c);
-  if (scan == -1) return std::nullopt;
-  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
-                      (scan & 0x400) != 0};
+  return CharacterKeyFromScan(model_.vkKeyScan(c));
 }
 
 void PortalKeyboard::typeText(std::string_view utf8) {
@@ -439,11 +434,9 @@ void PortalKeyboard::fail(const std::string& reason) {
   if (loop_ != nullptr) loop_->quit();
   if (onFailure_) {
     onFailure_(reason);
-    return;
+  } else {
+    std::fprintf(stderr, "tapwell: %s\n", reason.c_str());
   }
-  const std::string text = "tapwell: " + reason + "\n";
-  [[maybe_unused]] const auto written = ::write(2, text.data(), text.size());
-  std::_Exit(3);
 }
 
 void PortalKeyboard::shutdown() {

@@ -17,7 +17,7 @@
 #include <set>
 #include <string>
 
-#include "platform/keyboard.h"
+#include "platform/key_backend.h"
 #include "platform/x11/keymap_model.h"
 
 class QDBusServiceWatcher;
@@ -29,7 +29,7 @@ namespace tapwell::platform::portal {
 // $XDG_CONFIG_HOME/tapwell/portal-token, else ~/.config/tapwell/portal-token.
 std::string RestoreTokenFile();
 
-class PortalKeyboard final : public QObject, public Keyboard {
+class PortalKeyboard final : public QObject, public KeyBackend {
   Q_OBJECT
  public:
   struct OpenResult {
@@ -51,21 +51,28 @@ class PortalKeyboard final : public QObject, public Keyboard {
   // after a failure asks the desktop again.
   void scriptEnded() override;
   // The layout the key names follow: "jp" or "us".
-  std::string layoutName() const { return model_.layout() == x11::KeyLayout::Jp ? "jp" : "us"; }
+  std::string layoutName() const override { return model_.layout() == x11::KeyLayout::Jp ? "jp" : "us"; }
 
   // What happens when the desktop refuses the keys, closes the session or leaves
-  // the bus: by default the reason goes to standard error and the program ends
-  // with exit code 3. The rest of that script sends nothing either way.
-  void setFailureHandler(std::function<void(const std::string&)> handler) { onFailure_ = std::move(handler); }
+  // the bus: the handler hears why (without one the reason goes to standard
+  // error). The rest of that script sends nothing either way. The route is
+  // never lost for good: a later script asks the desktop again.
+  void setFailureHandler(FailureHandler handler) override { onFailure_ = std::move(handler); }
+  bool lost() const override { return false; }
 
   // Releases every key and button still held, waits until the portal has taken
   // them, and closes the session. Called by the destructor.
-  void shutdown();
+  void shutdown() override;
 
   // The portal is reached over the session bus: there is no socket to watch, and
   // failures arrive as bus signals on the event loop.
-  int connectionFd() const { return -1; }
-  void readEvents() {}
+  int connectionFd() const override { return -1; }
+  void readEvents() override {}
+  // The desktop keeps the time and takes each call as a whole: no wake-ups, and
+  // nothing for an interrupt to cut short.
+  void setWakeupRequest(WakeupRequest) override {}
+  void service() override {}
+  void setInterruptFd(int) override {}
 
  private Q_SLOTS:
   void onResponse(uint response, const QVariantMap& results);
@@ -109,7 +116,7 @@ class PortalKeyboard final : public QObject, public Keyboard {
   std::set<int> buttons_;             // evdev button codes held
   std::deque<QDBusPendingCall> pending_;
   bool pointerWarned_ = false;
-  std::function<void(const std::string&)> onFailure_;
+  FailureHandler onFailure_;
   // The request being waited for.
   QEventLoop* loop_ = nullptr;
   std::optional<std::pair<uint, QVariantMap>> answer_;

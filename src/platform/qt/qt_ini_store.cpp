@@ -16,6 +16,7 @@
 
 #include "core/atomic_file.h"
 #include "core/errors.h"
+#include "core/file_read.h"
 #include "core/lines.h"
 
 namespace tapwell::platform {
@@ -115,23 +116,9 @@ Place Find(const std::vector<std::string>& lines, const std::string& section, co
 }
 
 std::string ReadWhole(const std::string& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw ERegistryError(WithReason("設定ファイルを読めません", file, errno));
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw ERegistryError(WithReason("設定ファイルを読めません", file, error));
-    }
-    if (n == 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return text;
+  FileRead read = ReadWholeFile(file);
+  if (read.error != 0) throw ERegistryError(WithReason("設定ファイルを読めません", file, read.error));
+  return std::move(read.bytes);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <linux/input-event-codes.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -331,8 +330,11 @@ WaylandKeyboard::~WaylandKeyboard() {
   if (context_ != nullptr) xkb_context_unref(context_);
 }
 
-void WaylandKeyboard::lost(const char* what) const {
-  std::string text = "tapwell: ";
+void WaylandKeyboard::fail(const char* what) {
+  if (lost_) return;
+  lost_ = true;
+  interrupted_ = true;
+  std::string text;
   if (what != nullptr) {
     text += what;
   } else if (display_ != nullptr && wl_display_get_error(display_) == EPROTO) {
@@ -344,13 +346,15 @@ void WaylandKeyboard::lost(const char* what) const {
   } else {
     text += "the connection to the Wayland display was lost";
   }
-  text += '\n';
-  [[maybe_unused]] const auto written = ::write(2, text.data(), text.size());
-  std::_Exit(3);
+  if (onFailure_) {
+    onFailure_(text);
+  } else {
+    std::fprintf(stderr, "tapwell: %s\n", text.c_str());
+  }
 }
 
 void WaylandKeyboard::sent() {
-  if (++unsent_ < kRequestsPerDrain) return;
+  if (lost_ || ++unsent_ < kRequestsPerDrain) return;
   catchUp();
   // The receiving client reads its events at its own pace, and the compositor
   // disconnects a client whose buffer overflows: a long burst is paced.
@@ -399,6 +403,9 @@ bool WaylandKeyboard::upload(const std::string& keymap) {
 }
 
 void WaylandKeyboard::catchUp() {
+  if (lost_) return;
+  // After a failure nothing dispatches events again, so the callback never
+  // writes to `done` once this has returned.
   bool done = false;
   static constexpr wl_callback_listener kDone{[](void* data, wl_callback* callback, std::uint32_t) {
     *static_cast<bool*>(data) = true;
@@ -407,9 +414,9 @@ void WaylandKeyboard::catchUp() {
   wl_callback_add_listener(wl_display_sync(display_), &kDone, &done);
   drain();
   const int fd = wl_display_get_fd(display_);
-  while (!done) {
+  while (!done && !lost_) {
     if (wl_display_prepare_read(display_) != 0) {
-      if (wl_display_dispatch_pending(display_) < 0) lost();
+      if (wl_display_dispatch_pending(display_) < 0) fail();
       continue;
     }
     pollfd p{fd, POLLIN, 0};
@@ -417,23 +424,28 @@ void WaylandKeyboard::catchUp() {
     if (ready <= 0) {
       wl_display_cancel_read(display_);
       if (ready < 0 && errno == EINTR) continue;
-      lost(ready == 0 ? "the Wayland compositor stopped taking key events" : nullptr);
+      fail(ready == 0 ? "the Wayland compositor stopped taking key events" : nullptr);
+      return;
     }
-    if (wl_display_read_events(display_) < 0) lost();
-    if (wl_display_dispatch_pending(display_) < 0) lost();
+    if (wl_display_read_events(display_) < 0 || wl_display_dispatch_pending(display_) < 0) fail();
   }
 }
 
 void WaylandKeyboard::drain() {
   unsent_ = 0;
-  while (wl_display_flush(display_) < 0) {
+  while (!lost_ && wl_display_flush(display_) < 0) {
     // A failed connection keeps its error, which may be EAGAIN too.
-    if (errno != EAGAIN || wl_display_get_error(display_) != 0) lost();
+    if (errno != EAGAIN || wl_display_get_error(display_) != 0) {
+      fail();
+      return;
+    }
     pollfd p{wl_display_get_fd(display_), POLLOUT, 0};
     const int ready = ::poll(&p, 1, kDrainTimeoutMs);
-    if (ready == 0) lost("the Wayland compositor stopped taking key events");
-    if (ready < 0 && errno != EINTR) lost();
-    if ((p.revents & (POLLERR | POLLHUP)) != 0) lost();
+    if (ready == 0) {
+      fail("the Wayland compositor stopped taking key events");
+    } else if ((ready < 0 && errno != EINTR) || (p.revents & (POLLERR | POLLHUP)) != 0) {
+      fail();
+    }
   }
 }
 
@@ -468,10 +480,9 @@ void WaylandKeyboard::sendButton(unsigned button, bool down) {
     }
     return;
   }
-  // Buttons 1, 2, 3 of the key decisions are left, middle, right.
-  static constexpr std::uint32_t kCodes[] = {0, BTN_LEFT, BTN_MIDDLE, BTN_RIGHT};
-  if (button == 0 || button > 3) return;
-  zwlr_virtual_pointer_v1_button(pointer_, NowMs(), kCodes[button],
+  const std::uint32_t code = x11::EvdevButton(button);
+  if (code == 0) return;
+  zwlr_virtual_pointer_v1_button(pointer_, NowMs(), code,
                                  down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   zwlr_virtual_pointer_v1_frame(pointer_);
   buttons_[button] = down;
@@ -480,7 +491,7 @@ void WaylandKeyboard::sendButton(unsigned button, bool down) {
 }
 
 void WaylandKeyboard::sendCode(KeyCode vk, bool down) {
-  if (keyboard_ == nullptr) return;
+  if (keyboard_ == nullptr || lost_) return;
   const x11::KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
     case x11::KeyTarget::Kind::Nothing:
@@ -505,14 +516,11 @@ void WaylandKeyboard::sendCode(KeyCode vk, bool down) {
 }
 
 std::optional<CharacterKey> WaylandKeyboard::keyForCharacter(char c) {
-  const std::int16_t scan = model_.vkKeyScan(c);
-  if (scan == -1) return std::nullopt;
-  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
-                      (scan & 0x400) != 0};
+  return CharacterKeyFromScan(model_.vkKeyScan(c));
 }
 
 void WaylandKeyboard::typeText(std::string_view utf8) {
-  if (keyboard_ == nullptr) return;
+  if (keyboard_ == nullptr || lost_) return;
   const std::vector<char32_t> chars = x11::DecodeUtf8(utf8);
   if (chars.empty()) return;
   typing_ = true;
@@ -626,18 +634,17 @@ int WaylandKeyboard::connectionFd() const {
 }
 
 void WaylandKeyboard::readEvents() {
-  if (display_ == nullptr) return;
+  if (display_ == nullptr || lost_) return;
   while (wl_display_prepare_read(display_) != 0) {
-    if (wl_display_dispatch_pending(display_) < 0) lost();
+    if (wl_display_dispatch_pending(display_) < 0) return fail();
   }
-  if (wl_display_read_events(display_) < 0) lost();
-  if (wl_display_dispatch_pending(display_) < 0) lost();
+  if (wl_display_read_events(display_) < 0 || wl_display_dispatch_pending(display_) < 0) fail();
 }
 
 void WaylandKeyboard::shutdown() {
   if (display_ == nullptr) return;
   // A connection that failed while being set up is only closed.
-  const bool live = keyboard_ != nullptr && wl_display_get_error(display_) == 0;
+  const bool live = keyboard_ != nullptr && !lost_ && wl_display_get_error(display_) == 0;
   if (live) {
     while (!down_.empty()) sendKey(*down_.begin(), false);
     // Nothing stays pressed or latched; a lock the script toggled stays, as a

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/keyboard.h"
+#include "platform/key_backend.h"
 #include "platform/x11/keymap_model.h"
 
 struct wl_display;
@@ -35,7 +35,7 @@ using x11::KeyLayout;
 // stands for.
 KeyLayout LayoutFromGroupName(const std::string& name);
 
-class WaylandKeyboard final : public Keyboard {
+class WaylandKeyboard final : public KeyBackend {
  public:
   struct OpenResult {
     std::unique_ptr<WaylandKeyboard> keyboard;
@@ -66,20 +66,27 @@ class WaylandKeyboard final : public Keyboard {
   // A descriptor that becomes readable when typing should stop (a signal
   // arrived): a long text stops at once and leaves the rest untyped. The
   // descriptor is only polled, never read.
-  void setInterruptFd(int fd) { interruptFd_ = fd; }
+  void setInterruptFd(int fd) override { interruptFd_ = fd; }
 
   // Releases every key and mouse button still held, clears the modifiers, waits
   // until the compositor has them, and closes the connection. Called by the
   // destructor.
-  void shutdown();
+  void shutdown() override;
 
   // The socket of the connection: when it becomes readable, call readEvents().
-  // A lost connection ends the program with exit code 3.
-  int connectionFd() const;
-  void readEvents();
+  // A lost connection, or a compositor that stops taking events, is reported
+  // to the failure handler; nothing is sent after it.
+  int connectionFd() const override;
+  void readEvents() override;
+  void setFailureHandler(FailureHandler handler) override { onFailure_ = std::move(handler); }
+  bool lost() const override { return lost_; }
+
+  // The compositor keeps the time: no wake-ups are asked for.
+  void setWakeupRequest(WakeupRequest) override {}
+  void service() override {}
 
   // The layout the keys follow, named as the X11 backend names it: "jp" or "us".
-  std::string layoutName() const { return model_.layout() == KeyLayout::Jp ? "jp" : "us"; }
+  std::string layoutName() const override { return model_.layout() == KeyLayout::Jp ? "jp" : "us"; }
 
  private:
   WaylandKeyboard() = default;
@@ -103,7 +110,8 @@ class WaylandKeyboard final : public Keyboard {
   // key events on to the focused client as it handles them and disconnects a
   // client that falls too far behind: a long burst goes no faster than that.
   void catchUp();
-  [[noreturn]] void lost(const char* what = nullptr) const;
+  // Marks the connection lost, ends the text being typed and reports why once.
+  void fail(const char* what = nullptr);
 
   // Protocol objects.
   wl_display* display_ = nullptr;
@@ -137,6 +145,8 @@ class WaylandKeyboard final : public Keyboard {
   int unsent_ = 0;
   std::chrono::steady_clock::time_point lastChunk_{};
   bool pointerWarned_ = false;
+  bool lost_ = false;
+  FailureHandler onFailure_;
 
   friend struct Listeners;
 };

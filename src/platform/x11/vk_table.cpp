@@ -4,14 +4,31 @@
 #include <X11/keysym.h>
 #include <linux/input-event-codes.h>
 
+#include <iterator>
+
 namespace tapwell::platform::x11 {
 
 namespace {
+
+struct VkEntry {
+  std::uint8_t vk;
+  std::uint16_t evdev;   // Linux input keycode; 0 when no physical key carries it
+  std::uint32_t keysym;  // X keysym; 0 for position keys
+  KeyRoute route;
+};
+
+// Punctuation keys that sit elsewhere, or carry other codes, on the Japanese layout.
+struct EvdevOverride {
+  std::uint16_t evdev;
+  std::uint8_t vk;
+};
 
 constexpr KeyRoute S = KeyRoute::Keysym;
 constexpr KeyRoute L = KeyRoute::Letter;
 constexpr KeyRoute P = KeyRoute::Position;
 
+// The US base table. Codes listed later with the same evdev keycode are aliases
+// (VK_LSHIFT beside VK_SHIFT): they reach the key, the key reports the first code.
 constexpr VkEntry kBase[] = {
     {0x08, KEY_BACKSPACE, XK_BackSpace, S},
     {0x09, KEY_TAB, XK_Tab, S},
@@ -178,12 +195,9 @@ KeyLayout LayoutFromXkbLayouts(std::string_view layouts) {
   return first == "jp" ? KeyLayout::Jp : KeyLayout::Us;
 }
 
-std::span<const VkEntry> BaseVkTable() {
-  return kBase;
-}
-
-std::span<const EvdevOverride> JpOverrides() {
-  return kJp;
+std::uint16_t EvdevButton(unsigned button) {
+  static constexpr std::uint16_t kCodes[] = {0, BTN_LEFT, BTN_MIDDLE, BTN_RIGHT};
+  return button < std::size(kCodes) ? kCodes[button] : 0;
 }
 
 VkLayoutTable::VkLayoutTable(KeyLayout layout) : layout_(layout) {

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <string_view>
 
 namespace tapwell::platform::x11 {
@@ -22,23 +21,9 @@ enum class KeyRoute {
   Position,  // punctuation: by position only (its symbol depends on the layout)
 };
 
-struct VkEntry {
-  std::uint8_t vk;
-  std::uint16_t evdev;   // Linux input keycode; 0 when no physical key carries it
-  std::uint32_t keysym;  // X keysym; 0 for position keys
-  KeyRoute route;
-};
-
-// The US base table. Codes listed later with the same evdev keycode are aliases
-// (VK_LSHIFT beside VK_SHIFT): they reach the key, the key reports the first code.
-std::span<const VkEntry> BaseVkTable();
-
-// Punctuation keys that sit elsewhere, or carry other codes, on the Japanese layout.
-struct EvdevOverride {
-  std::uint16_t evdev;
-  std::uint8_t vk;
-};
-std::span<const EvdevOverride> JpOverrides();
+// The Linux input code of mouse button 1, 2 or 3 (left, middle, right, as a
+// KeyTarget numbers them); 0 for any other.
+std::uint16_t EvdevButton(unsigned button);
 
 // X keycodes are evdev keycodes plus 8.
 inline constexpr int kEvdevOffset = 8;

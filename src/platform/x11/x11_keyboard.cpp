@@ -321,10 +321,7 @@ void X11Keyboard::sendKey(KeyCode vk, bool down) {
 
 std::optional<CharacterKey> X11Keyboard::keyForCharacter(char c) {
   if (display_ != nullptr) startOfStep();
-  const std::int16_t scan = model_.vkKeyScan(c);
-  if (scan == -1) return std::nullopt;
-  return CharacterKey{static_cast<KeyCode>(scan & 0xFF), (scan & 0x100) != 0, (scan & 0x200) != 0,
-                      (scan & 0x400) != 0};
+  return CharacterKeyFromScan(model_.vkKeyScan(c));
 }
 
 void X11Keyboard::flush() {

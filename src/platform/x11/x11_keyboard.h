@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/keyboard.h"
+#include "platform/key_backend.h"
 #include "platform/x11/keymap_model.h"
 #include "platform/x11/text_keys.h"
 
@@ -17,7 +17,7 @@ struct _XDisplay;
 
 namespace tapwell::platform::x11 {
 
-class X11Keyboard final : public Keyboard {
+class X11Keyboard final : public KeyBackend {
  public:
   // How long a spare keycode keeps its symbol after its last event at least:
   // receiving clients look the key up after the event has arrived, and a client
@@ -52,35 +52,36 @@ class X11Keyboard final : public Keyboard {
   // The keyboard keeps no timer of its own: it asks its owner, through this
   // callback, to call service() once the given time has passed (spare keycodes
   // are restored then). A later request replaces an earlier one.
-  void setWakeupRequest(std::function<void(std::chrono::milliseconds)> request) {
-    wakeupRequest_ = std::move(request);
-  }
-  void service();
+  void setWakeupRequest(WakeupRequest request) override { wakeupRequest_ = std::move(request); }
+  void service() override;
 
   // A descriptor that becomes readable when typing should stop (a signal
   // arrived): a long text waiting for its spare keycodes stops at once and
   // leaves the rest untyped. The descriptor is only polled, never read.
-  void setInterruptFd(int fd) { interruptFd_ = fd; }
+  void setInterruptFd(int fd) override { interruptFd_ = fd; }
 
   // Releases every key and mouse button still held, gives every key its own
   // auto-repeat setting back, and restores the spare keycodes once their
   // minimum time has passed. The connection is closed; nothing is sent after.
   // Called by the destructor.
-  void shutdown();
+  void shutdown() override;
 
   // Waits until the server has carried out everything sent so far.
   void sync();
 
   KeyLayout layout() const { return model_.layout(); }
   // The name of the first XKB layout of the server ("us", "de", ...).
-  std::string layoutName() const { return layoutName_; }
+  std::string layoutName() const override { return layoutName_; }
   // The spare keycodes in use by this keyboard.
   std::vector<std::uint8_t> spareKeycodes() const;
 
   // The socket of the display connection: when it becomes readable, call
-  // readEvents(). A lost connection ends the program with exit code 3.
-  int connectionFd() const;
-  void readEvents();
+  // readEvents(). A lost connection ends the program with exit code 3: Xlib's
+  // handler of a lost connection cannot return, so no failure is reported.
+  int connectionFd() const override;
+  void readEvents() override;
+  void setFailureHandler(FailureHandler) override {}
+  bool lost() const override { return false; }
 
  private:
   using Clock = std::chrono::steady_clock;
