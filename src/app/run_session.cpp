@@ -57,6 +57,9 @@ platform::StopKey* RunSession::openStopKey(std::string& why) {
 void RunSession::shutdown() {
   if (shutDown_ || !opened()) return;
   shutDown_ = true;
+  // Nothing is reported any more: a failure handler would also make the portal
+  // let its failed session go and ask again when the script's end is told.
+  backend().setFailureHandler({});
   if (stopKey_) stopKey_->disarm();
   stopKeySocket_.reset();
   // Whatever is still down goes up, and the keymap and auto-repeat are restored.
@@ -64,7 +67,6 @@ void RunSession::shutdown() {
   wakeup_.stop();
   socket_.reset();
   backend().setWakeupRequest({});
-  backend().setFailureHandler({});
   backend().shutdown();
   signals_.reset();
 }
