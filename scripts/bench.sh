@@ -15,6 +15,9 @@ echo "== engine (Google Benchmark)"
 echo "== timing harness"
 python3 bench/timing/timing.py --build build/default "$@"
 
+echo "== quitting after a session of use"
+python3 bench/timing/quit_timing.py --build build/default
+
 if command -v sway >/dev/null && command -v wtype >/dev/null; then
   echo "== Wayland timing harness"
   cmake --build --preset default --parallel "$(nproc)" --target wl_receiver
