@@ -54,9 +54,9 @@ class Backend final : public KeyBackend {
   std::unique_ptr<K> keyboard_;
 };
 
-template <class K>
-std::unique_ptr<KeyBackend> Open(std::string& error) {
-  auto opened = K::Open();
+template <class K, class... Options>
+std::unique_ptr<KeyBackend> Open(std::string& error, const Options&... options) {
+  auto opened = K::Open(options...);
   if (!opened.keyboard) {
     error = opened.error;
     return nullptr;
@@ -89,7 +89,7 @@ BackendPlan PlanBackends(const char* override, const char* waylandDisplay) {
   return plan;
 }
 
-OpenedBackend OpenKeyBackend(std::ostream& err) {
+OpenedBackend OpenKeyBackend(std::ostream& err, const KeyBackendOptions& options) {
   OpenedBackend result;
   const char* override = std::getenv("TAPWELL_BACKEND");
   const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
@@ -104,8 +104,10 @@ OpenedBackend OpenKeyBackend(std::ostream& err) {
     std::string why;
     if (kind == BackendKind::Wayland) {
 #if TAPWELL_HAVE_WAYLAND
-      result.backend = Open<platform::wayland::WaylandKeyboard>(why);
+      result.backend = Open<platform::wayland::WaylandKeyboard>(
+          why, platform::wayland::WaylandKeyboard::OpenOptions{.pointerAtOnce = options.usesMouseButtons});
 #else
+      (void)options;
       why = "this program was built without the Wayland backend.";
 #endif
     } else if (kind == BackendKind::Portal) {

@@ -74,7 +74,9 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
 
-  OpenedBackend opened = OpenKeyBackend(err);
+  // A pointer device only for a script that clicks: on some compositors one that
+  // comes and goes with each run upsets XWayland.
+  OpenedBackend opened = OpenKeyBackend(err, {.usesMouseButtons = ScriptUsesMouseButtons(script)});
   if (!opened.backend) {
     err << "tapwell: " << opened.error << "\n";
     return opened.exitCode;

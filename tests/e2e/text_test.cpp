@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/text_keys.h"
 #include "x_session.h"
 
 namespace {
 
 using xs::Utf8;
 
-using tapwell::platform::x11::CharacterForKeysym;
-using tapwell::platform::x11::DecodeUtf8;
+using tapwell::xkb::CharacterForKeysym;
+using tapwell::xkb::DecodeUtf8;
 
 struct Layout {
   const char* model;

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 // The layouts whose punctuation keys the table knows.
 enum class KeyLayout { Us, Jp };
@@ -69,4 +69,4 @@ class VkLayoutTable {
   std::array<bool, 256> known_{};
 };
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb
