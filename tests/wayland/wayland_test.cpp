@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "sway_session.h"
 
@@ -110,6 +111,36 @@ TEST(ExactText, EveryCharacterArrivesAsWrittenOnUsAndGermanLayoutsWithAHeldShift
     EXPECT_TRUE(receiver->waitFor("text aZy\u00e9\u20ac\u00df\u6f22\u5b57 @[BaB"))
         << layout << ": " << testing::PrintToString(receiver->events());
   }
+}
+
+TEST(ExactText, KeysAfterATextEndingInAShiftedCharacterCarryOnlyTheScriptsModifiers) {
+  // A character outside the layout brings a keymap of its own; the layout's
+  // comes back after the text. A new keymap starts with no modifiers in the
+  // compositor, which passes a later "none" on to no client: the modifiers go up
+  // before each keymap, or a client that keeps its state (foot) types the next
+  // keys with the Shift of the text's last character. The requests are read
+  // from the protocol log, as the receiving toolkit forgets its state itself.
+  WL_START_SWAY(sway);
+  WL_START_RECEIVER(sway, "us", receiver);
+  const xs::Result r = RunTapwell({"--run", "'\u00e9!'_a\"\"'Caf\u00e9?'_b>shift\"\"'\u00e9!'_c<shift_enter"},
+                                  sway->env({"WAYLAND_DEBUG=1"}));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(receiver->waitFor("text \u00e9!aCaf\u00e9?b\u00e9!C"))
+      << testing::PrintToString(receiver->events());
+  std::istringstream log(r.err);
+  std::string depressed = "0";
+  int keymaps = 0;
+  for (std::string line; std::getline(log, line);) {
+    if (line.find("-> zwp_virtual_keyboard_v1@") == std::string::npos) continue;
+    if (const auto at = line.find(".modifiers("); at != std::string::npos) {
+      depressed = line.substr(at + 11, line.find(',', at) - at - 11);
+    } else if (line.find(".keymap(") != std::string::npos) {
+      ++keymaps;
+      EXPECT_EQ(depressed, "0") << "keymap " << keymaps << " uploaded with modifiers down";
+    }
+  }
+  // The layout's, then two for each text: its own and the layout's again.
+  EXPECT_EQ(keymaps, 7);
 }
 
 TEST(ExactText, MoreDistinctCharactersThanFreeKeycodesArriveWholeAndInOrder) {
