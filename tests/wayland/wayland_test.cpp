@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <sstream>
@@ -55,6 +56,56 @@ TEST(NativeWindow, KeyNamesChordsHeldShiftLiteralAndMouseButtonsWithAnXDisplayBe
                                       Stroke("x"),
                                       {"press Return", "text x", "release Return"},
                                       {"button-press 1", "button-press 4", "button-press 2"}}));
+}
+
+// XWayland asks the seat for a pointer after one has come and gone, which
+// crashed sway 1.7 within a run or two of a pointer made for every run.
+TEST(Pointer, KeysOnlyScriptsMakeNoPointerAndLeaveACompositorWithXWaylandRunning) {
+  const bool xwayland = ::access("/usr/bin/Xwayland", X_OK) == 0;
+  if (!xwayland && xs::InCi()) FAIL() << "Xwayland is not installed under CI";
+  std::string why;
+  auto sway = wl::SwayInstalled() ? wl::Sway::Start(why, xwayland ? "xwayland force\n" : "") : nullptr;
+  if (!wl::SwayInstalled()) GTEST_SKIP() << "sway is not installed (Debian: sway)";
+  ASSERT_TRUE(sway) << why;
+  ASSERT_TRUE(sway->addKeyboard("us", why)) << why;
+  auto watcher = wl::KeymapWatcher::Start(*sway, why);
+  ASSERT_TRUE(watcher) << why;
+  for (int run = 0; run < 10; ++run) {
+    const xs::Result r = RunTapwell({"--run", "_t"}, sway->env());
+    ASSERT_EQ(r.code, 0) << "run " << run << ": " << r.err;
+  }
+  for (const std::uint32_t caps : watcher->capabilities()) EXPECT_EQ(caps & 1u, 0u) << "a pointer came";
+  EXPECT_TRUE(sway->alive()) << sway->log();
+  if (!xwayland) GTEST_SKIP() << "the seat had no pointer; Xwayland is not installed to watch it";
+}
+
+TEST(Pointer, TheFirstClickOnASeatWithoutAPointerArrives) {
+  WL_START_SWAY(sway);
+  WL_START_RECEIVER(sway, "us", receiver);
+  // Each run makes the pointer, and takes it away again at its end.
+  for (int run = 1; run <= 5; ++run) {
+    const xs::Result r = RunTapwell({"--run", "_ml"}, sway->env());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(receiver->waitForEvents([run](const std::vector<std::string>& events) {
+      return std::count(events.begin(), events.end(), "button-press 1") == run;
+    })) << "run "
+        << run << ": " << testing::PrintToString(receiver->events());
+  }
+  // The windows' keyboard makes it at the first button, and keeps it.
+  std::string why;
+  auto watcher = wl::KeymapWatcher::Start(*sway, why);
+  ASSERT_TRUE(watcher) << why;
+  auto opened = tapwell::platform::wayland::WaylandKeyboard::Open();
+  ASSERT_TRUE(opened.keyboard) << opened.error;
+  for (const tapwell::platform::KeyCode button : {1, 2}) {
+    opened.keyboard->press(button);
+    opened.keyboard->release(button);
+    opened.keyboard->flush();
+  }
+  EXPECT_TRUE(receiver->waitFor("button-press 2")) << testing::PrintToString(receiver->events());
+  EXPECT_EQ(std::count(receiver->events().begin(), receiver->events().end(), "button-press 1"), 6);
+  opened.keyboard->shutdown();
+  EXPECT_EQ(watcher->capabilities().size(), 3u) << "the pointer came and went more than once";
 }
 
 TEST(NativeWindow, ALongLiteralArrivesWhole) {

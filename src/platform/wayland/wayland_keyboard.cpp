@@ -39,8 +39,10 @@ constexpr int kRequestsPerDrain = 128;
 // The pace of a long burst: one chunk of requests per interval, some 20,000
 // requests (10,000 characters) a second.
 constexpr std::chrono::microseconds kChunkInterval{kRequestsPerDrain * 50};
-// Roundtrips a new pointer waits at most for the seat to report it.
+// Roundtrips a new pointer waits at most for the seat to report it, and the
+// time the other clients then have to ask for their pointer objects.
 constexpr int kPointerRoundtrips = 50;
+constexpr std::chrono::milliseconds kPointerSettle{100};
 // How long a compositor may keep its socket full before it counts as gone.
 constexpr int kDrainTimeoutMs = 10000;
 
@@ -466,15 +468,18 @@ void WaylandKeyboard::makePointer() {
   pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
   // A seat that had no pointer tells its clients that it has one now; each
   // client then asks for its own pointer object, and a button sent before the
-  // focused client has one is lost. The seat's capabilities come back to this
-  // client too, and a roundtrip after them gives the others the same time.
-  for (int i = 0; !hadPointer && i < kPointerRoundtrips && (capabilities_ & WL_SEAT_CAPABILITY_POINTER) == 0;
-       ++i) {
+  // focused client has one is lost (sway 1.7: every first click of a run). The
+  // seat's capabilities come back to this client too; what the others do with
+  // them no client can see, so they are given a moment after that.
+  if (!hadPointer) {
+    for (int i = 0; i < kPointerRoundtrips && (capabilities_ & WL_SEAT_CAPABILITY_POINTER) == 0; ++i)
+      catchUp();
+    std::this_thread::sleep_for(kPointerSettle);
     catchUp();
   }
-  catchUp();
   // Where the pointer is decides which window gets the button: a motion that
-  // moves nothing lets the compositor find it, as the new device has none yet.
+  // moves nothing has the compositor find the window under it, now that its
+  // client has a pointer object to be told of it.
   zwlr_virtual_pointer_v1_motion(pointer_, NowMs(), 0, 0);
   zwlr_virtual_pointer_v1_frame(pointer_);
   sent();
