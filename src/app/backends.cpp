@@ -21,9 +21,9 @@ bool Set(const char* value) {
   return value != nullptr && *value != '\0';
 }
 
-template <class K>
-std::unique_ptr<platform::KeyBackend> Open(std::string& error) {
-  auto opened = K::Open();
+template <class K, class... Options>
+std::unique_ptr<platform::KeyBackend> Open(std::string& error, const Options&... options) {
+  auto opened = K::Open(options...);
   if (!opened.keyboard) error = opened.error;
   return std::move(opened.keyboard);
 }
@@ -53,7 +53,7 @@ BackendPlan PlanBackends(const char* override, const char* waylandDisplay) {
   return plan;
 }
 
-OpenedBackend OpenKeyBackend(std::ostream& err) {
+OpenedBackend OpenKeyBackend(std::ostream& err, const KeyBackendOptions& options) {
   OpenedBackend result;
   const char* override = std::getenv("TAPWELL_BACKEND");
   const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
@@ -68,8 +68,10 @@ OpenedBackend OpenKeyBackend(std::ostream& err) {
     std::string why;
     if (kind == BackendKind::Wayland) {
 #if TAPWELL_HAVE_WAYLAND
-      result.backend = Open<platform::wayland::WaylandKeyboard>(why);
+      result.backend = Open<platform::wayland::WaylandKeyboard>(
+          why, platform::wayland::WaylandKeyboard::OpenOptions{.pointerAtOnce = options.usesMouseButtons});
 #else
+      (void)options;
       why = "this program was built without the Wayland backend.";
 #endif
     } else if (kind == BackendKind::Portal) {

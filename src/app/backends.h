@@ -31,9 +31,17 @@ struct OpenedBackend {
   BackendKind kind = BackendKind::X11;  // the backend that opened
 };
 
+// What the backend is told of the scripts ahead when it opens.
+struct KeyBackendOptions {
+  // They send mouse buttons: a backend that makes its pointer device only when
+  // needed makes it before the first script starts. Otherwise it is made at the
+  // first button, if any.
+  bool usesMouseButtons = false;
+};
+
 // Opens the backend of this session; the portal needs a QCoreApplication to
 // exist already. When XTest is the only route in a Wayland
 // session, says once on err that keys reach XWayland windows only.
-OpenedBackend OpenKeyBackend(std::ostream& err);
+OpenedBackend OpenKeyBackend(std::ostream& err, const KeyBackendOptions& options = {});
 
 }  // namespace tapwell::app

@@ -8,7 +8,8 @@
 
 namespace tapwell::app {
 
-RunSession::RunSession(std::ostream& notices) : opened_(OpenKeyBackend(notices)) {}
+RunSession::RunSession(std::ostream& notices, const KeyBackendOptions& options)
+    : opened_(OpenKeyBackend(notices, options)) {}
 
 RunSession::~RunSession() {
   shutdown();

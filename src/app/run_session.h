@@ -39,7 +39,7 @@ class RunSession {
 
   // Opens the key backend of the session; notices (keys that reach XWayland
   // windows only) go to notices. A QCoreApplication must exist already.
-  explicit RunSession(std::ostream& notices);
+  explicit RunSession(std::ostream& notices, const KeyBackendOptions& options = {});
   // Shuts down, if that has not been done.
   ~RunSession();
   RunSession(const RunSession&) = delete;

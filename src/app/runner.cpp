@@ -58,7 +58,9 @@ int RunScript(const std::string& script, bool trace, std::ostream& err) {
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
 
-  RunSession run(err);
+  // A pointer device only for a script that clicks: on some compositors one that
+  // comes and goes with each run upsets XWayland.
+  RunSession run(err, {.usesMouseButtons = ScriptUsesMouseButtons(script)});
   if (!run.opened()) {
     err << "tapwell: " << run.error() << "\n";
     return run.exitCode();

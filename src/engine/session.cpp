@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/product.h"
+#include "engine/command.h"
 #include "engine/keynames.h"
 
 namespace tapwell {
@@ -33,7 +34,13 @@ void ScriptSession::onCommandError(const std::string& text) {
 
 void ScriptSession::onHalt(const std::string& message) {
   failed_ = true;
-  if (messages_) *messages_ << Product().title << ": " << EscapeForTerminal(DefaultReportText(message)) << std::endl;
+  if (messages_)
+    *messages_ << Product().title << ": " << EscapeForTerminal(DefaultReportText(message)) << std::endl;
+}
+
+void ScriptSession::onTextNotTyped(const std::string& characters) {
+  failed_ = true;
+  if (messages_) *messages_ << "tapwell: " << EscapeForTerminal(TextNotTypedMessage(characters)) << std::endl;
 }
 
 namespace {
@@ -44,6 +51,8 @@ class UsLayoutKeyboard : public platform::Keyboard {
   void press(platform::KeyCode) override {}
   void release(platform::KeyCode) override {}
   std::optional<platform::CharacterKey> keyForCharacter(char c) override { return UsKeyForCharacter(c); }
+  // The real keyboards type any character: the dry run shows the text only.
+  std::string typeText(std::string_view) override { return {}; }
 };
 
 // Starts nothing: the trace shows what would start.
@@ -53,6 +62,22 @@ class NoLauncher : public platform::Launcher {
 };
 
 }  // namespace
+
+bool ScriptUsesMouseButtons(std::string_view script) {
+  UsLayoutKeyboard keyboard;
+  while (!script.empty()) {
+    const Command command = ReadCommand(script);
+    // A command error ends the script there, as a halt does.
+    if (command.kind == CommandKind::End || command.kind == CommandKind::Error || command.length == 0) break;
+    if (command.kind == CommandKind::Press || command.kind == CommandKind::Release ||
+        command.kind == CommandKind::Stroke) {
+      const platform::KeyCode key = KeyForToken(command.text, keyboard);
+      if (key == 1 || key == 2 || key == 4) return true;
+    }
+    script.remove_prefix(command.length);
+  }
+  return false;
+}
 
 int DryRun(std::string_view script, std::ostream& out) {
   UsLayoutKeyboard keyboard;

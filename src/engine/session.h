@@ -35,18 +35,24 @@ class ScriptSession : private StepperObserver {
   // script has ended or halted.
   std::optional<StepTime> step(StepTime now) { return stepper_.step(now); }
 
-  // Whether a command error or a halt happened.
+  // Whether a command error or a halt happened, or characters of a text could
+  // not be typed.
   bool failed() const { return failed_; }
   Stepper& stepper() { return stepper_; }
 
  private:
   void onCommandError(const std::string& text) override;
   void onHalt(const std::string& message) override;
+  void onTextNotTyped(const std::string& characters) override;
 
   Stepper stepper_;
   std::ostream* messages_;
   bool failed_ = false;
 };
+
+// Whether the script presses, releases or strikes a mouse button (ML, MR, MM)
+// before its end.
+bool ScriptUsesMouseButtons(std::string_view script);
 
 // Runs script + "#" with the built-in US layout on a simulated clock that starts
 // at 0 and prints one line per effect. Returns 0 when the script ended at "#"

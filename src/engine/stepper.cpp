@@ -12,6 +12,10 @@ std::string CommandErrorCaption() {
   return Product().title + ":エラー";
 }
 
+std::string TextNotTypedMessage(const std::string& characters) {
+  return "these characters of the text could not be typed on this keyboard: " + characters;
+}
+
 std::string EscapeForTerminal(std::string_view bytes) {
   static const char* const kHex = "0123456789ABCDEF";
   std::string out;
@@ -175,7 +179,10 @@ bool Stepper::execute(StepTime now) {
       cutTo(command.length);
       trace(now, "text " + EscapeForTerminal(command.text));
       // The backend lifts the keys the script holds for the text itself.
-      keyboard_.typeText(command.text);
+      if (const std::string untyped = keyboard_.typeText(command.text); !untyped.empty()) {
+        trace(now, "untyped " + EscapeForTerminal(untyped));
+        if (observer_) observer_->onTextNotTyped(untyped);
+      }
       return true;
     case CommandKind::Error:
       commandError(command.text, now);

@@ -23,7 +23,7 @@ using StepTime = StepClock::time_point;
 inline constexpr std::chrono::milliseconds kRebaseAfter{50};
 
 // What the steps do, one line each: "down 65", "up 65", "start x", "wait 500",
-// "text <text>", "end", "error <text>", "halt <message>".
+// "text <text>", "untyped <characters>", "end", "error <text>", "halt <message>".
 class TraceSink {
  public:
   virtual ~TraceSink() = default;
@@ -32,6 +32,9 @@ class TraceSink {
 
 // Bytes as UTF-8 for a terminal, with invalid bytes and control characters as \xHH.
 std::string EscapeForTerminal(std::string_view bytes);
+
+// What the user is told when characters of an exact text could not be typed.
+std::string TextNotTypedMessage(const std::string& characters);
 
 // Where command errors and halts leave the stepper. Both come after the keys the
 // script held have been released.
@@ -43,6 +46,9 @@ class StepperObserver {
   virtual void onCommandError(const std::string& text) = 0;
   // A wait value that does not convert halted the stepper: the default error report.
   virtual void onHalt(const std::string& message) = 0;
+  // The keyboard could not type these characters of an exact text (UTF-8);
+  // the script goes on. By default the default error report says which.
+  virtual void onTextNotTyped(const std::string& characters) { onHalt(TextNotTypedMessage(characters)); }
 };
 
 // The caption of the command-error box.

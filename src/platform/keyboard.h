@@ -36,15 +36,31 @@ class Keyboard {
   // The key for a character on the current layout; nothing when no key produces it.
   virtual std::optional<CharacterKey> keyForCharacter(char c) = 0;
   // Types UTF-8 text exactly as written, each character as itself, with the
-  // modifiers it needs; keys held by the script do not change it. This default
-  // types the ASCII characters the layout has, with the modifiers they need,
-  // and nothing else.
-  virtual void typeText(std::string_view utf8) {
+  // modifiers it needs; keys held by the script do not change it. Returns the
+  // characters it could not type (UTF-8, each once, in the order of the text):
+  // empty when every character went out. This default types the ASCII
+  // characters the layout has, with the modifiers they need, and no other.
+  virtual std::string typeText(std::string_view utf8) {
     constexpr KeyCode kShift = 16, kCtrl = 17, kAlt = 18;
-    for (const char c : utf8) {
-      if (static_cast<unsigned char>(c) >= 0x80) continue;
-      const std::optional<CharacterKey> key = keyForCharacter(c);
-      if (!key) continue;
+    std::string untyped;
+    auto notTyped = [&untyped](std::string_view character) {
+      if (untyped.find(character) == std::string::npos) untyped += character;
+    };
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+      const auto c = static_cast<unsigned char>(utf8[i]);
+      if (c >= 0x80) {
+        // A multi-byte character: its lead byte and the continuation bytes.
+        std::size_t end = i + 1;
+        while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
+        notTyped(utf8.substr(i, end - i));
+        i = end - 1;
+        continue;
+      }
+      const std::optional<CharacterKey> key = keyForCharacter(utf8[i]);
+      if (!key) {
+        notTyped(utf8.substr(i, 1));
+        continue;
+      }
       if (key->shift) press(kShift);
       if (key->ctrl) press(kCtrl);
       if (key->alt) press(kAlt);
@@ -54,6 +70,7 @@ class Keyboard {
       if (key->ctrl) release(kCtrl);
       if (key->shift) release(kShift);
     }
+    return untyped;
   }
   virtual void flush() {}        // the end of one step: buffered events are delivered
   virtual void scriptEnded() {}  // the script ended, halted or was replaced

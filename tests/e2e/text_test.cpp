@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/text_keys.h"
 #include "x_session.h"
 
 namespace {
 
 using xs::Utf8;
 
-using tapwell::platform::x11::CharacterForKeysym;
-using tapwell::platform::x11::DecodeUtf8;
+using tapwell::xkb::CharacterForKeysym;
+using tapwell::xkb::DecodeUtf8;
 
 struct Layout {
   const char* model;
@@ -121,6 +121,35 @@ INSTANTIATE_TEST_SUITE_P(Layouts, ExactText,
                          [](const ::testing::TestParamInfo<Layout>& p) {
                            return std::string(p.param.layout);
                          });
+
+TEST(ExactTextUntyped, WithoutSpareKeycodesTheCharactersLeftOutAreNamedAndTheRunEndsWithCodeOne) {
+  XS_START_X(server);
+  ASSERT_TRUE(server->setLayout("pc105", "us"));
+  Display* display = XOpenDisplay(server->name().c_str());
+  ASSERT_NE(display, nullptr);
+  // Every keycode carries a symbol: there is no spare keycode for é and 漢.
+  int minKc = 0;
+  int maxKc = 0;
+  XDisplayKeycodes(display, &minKc, &maxKc);
+  int per = 0;
+  KeySym* syms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &per);
+  for (int kc = minKc; kc <= maxKc; ++kc) {
+    if (syms[(kc - minKc) * per] != NoSymbol) continue;
+    KeySym filler = XK_F35;
+    XChangeKeyboardMapping(display, kc, 1, &filler, 1);
+  }
+  XFree(syms);
+  XSync(display, False);
+  std::string why;
+  auto receiver = xs::Receiver::Start(*server, why);
+  ASSERT_TRUE(receiver) << why;
+  const xs::Result r = xs::Run({xs::TapwellPath(), "--run", "'H\u00e9\u6f22!@\u00e9'"}, server->env());
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.err,
+            "tapwell: these characters of the text could not be typed on this keyboard: \u00e9\u6f22\n");
+  EXPECT_EQ(Utf8(Typed(receiver->finish())), "H!@");
+  XCloseDisplay(display);
+}
 
 TEST(ExactTextModifiers, AHeldShiftIsLiftedForTheTextAndPressedAgainAfterIt) {
   XS_START_X(server);

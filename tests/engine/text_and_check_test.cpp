@@ -6,6 +6,7 @@
 #include "engine/checker.h"
 #include "engine/command.h"
 #include "engine/keynames.h"
+#include "engine/session.h"
 #include "rig.h"
 
 namespace tapwell {
@@ -21,6 +22,29 @@ TEST(ExactText, OneStepTypesTheTextWithDoubledQuotesMadeOne) {
   rig.runToEnd();
   EXPECT_EQ(rig.keyboard.texts, (std::vector<std::string>{"it's 日本", "''"}));
   EXPECT_TRUE(rig.boxes.shown.empty());
+}
+
+TEST(ExactText, CharactersTheKeyboardCouldNotTypeAreReportedAndTheScriptGoesOn) {
+  test::Rig rig;
+  rig.keyboard.untyped = "é漢";
+  rig.start("'Hé漢'_a#");
+  rig.runToEnd();
+  // The windows' observer reports it as the default error report.
+  EXPECT_EQ(rig.halts, (std::vector<std::string>{TextNotTypedMessage("é漢")}));
+  EXPECT_EQ(rig.keyboard.events, (std::vector<fake::KeyEvent>{fake::Down('A'), fake::Up('A')}));
+  EXPECT_EQ(rig.trace.lines.at(1), "1 untyped é漢");
+  // The ASCII of the default typing goes; the rest is named, each character once.
+  fake::RecordingKeyboard plain;
+  EXPECT_EQ(plain.platform::Keyboard::typeText("aé!é漢"), "é漢");
+  EXPECT_EQ(plain.events.size(), 6u);
+}
+
+TEST(ExactText, OnlyAScriptThatSendsAMouseButtonBeforeItsEndMakesAPointer) {
+  EXPECT_TRUE(ScriptUsesMouseButtons("_a!1>ml<ml"));
+  EXPECT_TRUE(ScriptUsesMouseButtons("\"x\"_MR"));
+  EXPECT_FALSE(ScriptUsesMouseButtons("_m_l'_ml'\"ml\"_a"));
+  EXPECT_FALSE(ScriptUsesMouseButtons("_a#_ml"));
+  EXPECT_FALSE(ScriptUsesMouseButtons("_a\"x\"'abc_ml"));
 }
 
 TEST(ExactText, AnUnclosedTextIsACommandErrorAndTypesNothing) {

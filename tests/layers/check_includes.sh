@@ -4,11 +4,11 @@
 #   engine, store        core/, their own folder, platform/*.h interfaces; no Qt
 #                        and no windowing system headers
 #   platform/*.h         the standard library and core/
-#   platform/<backend>/  core/, platform/*.h and its own folder; never store, ui,
-#                        app or engine; x11 no Qt header, qt no Xlib header;
-#                        wayland also the XKB key decisions of x11 (key table,
-#                        keymap model, text keys: plain C++, no Xlib, no Qt);
-#                        portal the key table and keymap model, no Xlib header
+#   platform/<backend>/  core/, platform/*.h, the keymap library platform/xkb/
+#                        and its own folder; never store, ui, app or engine;
+#                        x11 no Qt header, qt and portal no Xlib header
+#   platform/xkb/        the keymap library shared by the keyboards: core/,
+#                        platform/*.h and its own folder; no Qt, no Xlib
 #   ui                   no backend header (platform/<backend>/...), nothing of app
 #   app                  anything
 # ui's library links no backend library either.
@@ -73,11 +73,10 @@ check_tree() {
           if [[ $own == fake && $kind == quote && $name == engine/* ]]; then
             :
           elif [[ $kind == quote && $name != core/* && $name != platform/"$own"/* ]] &&
-            ! [[ $name =~ ^platform/[^/]+\.h$ ]] &&
-            ! [[ $own == wayland && ($name == platform/x11/keymap_model.h || $name == platform/x11/vk_table.h ||
-              $name == platform/x11/text_keys.h) ]] &&
-            ! [[ $own == portal && ($name == platform/x11/keymap_model.h || $name == platform/x11/vk_table.h) ]]; then
-            bad="a backend includes core/, platform interfaces and its own folder only"
+            ! [[ $name =~ ^platform/[^/]+\.h$ ]] && ! [[ $own != xkb && $name == platform/xkb/* ]]; then
+            bad="a backend includes core/, platform interfaces, the keymap library and its own folder only"
+          elif [[ $own == xkb && $kind == angle && ($name == Q* || $name == X11/*) ]]; then
+            bad="the keymap library includes no Qt and no Xlib header"
           elif [[ $own == x11 && $kind == angle && $name == Q* ]]; then
             bad="the X11 backend includes no Qt header"
           elif [[ ($own == qt || $own == portal) && $kind == angle && $name == X11/* ]]; then
@@ -126,6 +125,8 @@ self_test() {
     'src/platform/wayland/a.cpp|#include "platform/x11/x11_keyboard.h"'
     'src/platform/portal/a.cpp|#include "platform/x11/x11_keyboard.h"'
     'src/platform/portal/a.cpp|#include <X11/Xlib.h>'
+    'src/platform/xkb/a.cpp|#include <X11/keysym.h>'
+    'src/platform/xkb/a.cpp|#include "platform/x11/x11_keyboard.h"'
     'src/ui/a.cpp|#include "platform/qt/qt_tray_icon.h"'
     'src/ui/CMakeLists.txt|tapwell_library(tapwell_ui LINK tapwell_platform_qt)'
   )

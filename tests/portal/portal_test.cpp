@@ -105,7 +105,8 @@ TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndB
   EXPECT_EQ(idle.code, 0) << idle.err;
   EXPECT_THAT(Calls(*portal), IsEmpty());
 
-  const xs::Result r = RunTapwell(*bus, R"(_enter>shift_a<shift!0"hi"'é€'_ml_mm_mr_f13)");
+  // A desktop that answers at once is not said to be waited for.
+  const xs::Result r = RunTapwell(*bus, R"(_enter>shift_a<shift!0"hi"'~€'_ml_mm_mr_f13)");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // clang-format off
@@ -115,7 +116,7 @@ TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndB
       "keycode 28 1", "keycode 28 0",                                  // Enter
       "keycode 42 1", "keycode 30 1", "keycode 30 0", "keycode 42 0",  // Shift+A
       "keycode 35 1", "keycode 35 0", "keycode 23 1", "keycode 23 0",  // "hi"
-      "keysym 233 1", "keysym 233 0", "keysym 8364 1", "keysym 8364 0",  // 'é€'
+      "keysym 126 1", "keysym 126 0", "keysym 8364 1", "keysym 8364 0",  // '~€'
       "button 272 1", "button 272 0",                                  // left
       "button 273 1", "button 273 0",                                  // right
       "button 274 1", "button 274 0",                                  // middle
@@ -133,6 +134,36 @@ TEST(TestPortal, OneSessionPerRunAtTheFirstKeyKeycodesForNamesKeysymsForTextAndB
   EXPECT_EQ(again.code, 0) << again.err;
   EXPECT_THAT(Calls(*portal),
               ::testing::Contains("select-devices types=3 persist=2 token=token-from-the-desktop"));
+}
+
+TEST(TestPortal, CharactersTheLayoutLacksAreNamedNotSentAndTheRunEndsWithCodeOne) {
+  START_BUS(bus);
+  auto portal = StartPortal(*bus);
+  ASSERT_TRUE(portal);
+  // The desktop drops a symbol no key of its layout carries: on us é and the
+  // kanji; on de ß is a key of its own.
+  const xs::Result r = RunTapwell(*bus, "'\u00e9\u6f22!@\u00df'_enter");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(
+      r.err,
+      "tapwell: these characters of the text could not be typed on this keyboard: \u00e9\u6f22\u00df\n");
+  Strings calls = Calls(*portal);
+  EXPECT_EQ(Strings(calls.begin() + 5, calls.end()),
+            (Strings{"keysym 33 1", "keysym 33 0", "keysym 64 1", "keysym 64 0", "keycode 28 1",
+                     "keycode 28 0", "close"}));
+  const xs::Result de =
+      xs::Run({xs::TapwellPath(), "--run", "'\u00df'"}, bus->env({"XKB_DEFAULT_LAYOUT=de"}));
+  EXPECT_EQ(de.code, 0) << de.err;
+  calls = Calls(*portal);
+  EXPECT_THAT(calls, ::testing::Contains("keysym 223 1"));
+  // A text of nothing the layout has asks the desktop nothing.
+  portal->signal(SIGTERM);
+  portal->wait();
+  portal = StartPortal(*bus);
+  ASSERT_TRUE(portal);
+  const xs::Result none = RunTapwell(*bus, "'\u6f22'");
+  EXPECT_EQ(none.code, 1) << none.err;
+  EXPECT_THAT(Calls(*portal), IsEmpty());
 }
 
 TEST(TestPortal, ALongLiteralArrivesWholeWithinTheBussLimitOfPendingReplies) {
@@ -172,6 +203,10 @@ TEST(TestPortal, SigtermReleasesAHeldShiftAndEndsARunWhoseDialogIsOpen) {
   auto asking = xs::Child::Start({xs::TapwellPath(), "--run", ">shift_a"}, bus->env());
   ASSERT_TRUE(asking);
   ASSERT_TRUE(portal->waitForLine([](const std::string& l) { return l == "start"; })) << asking->errText();
+  // The user is told what the dialog waits for.
+  EXPECT_TRUE(asking->waitForError(
+      "tapwell: waiting for the desktop's permission: switch on remote interaction, then Share\n"))
+      << asking->errText();
   asking->signal(SIGTERM);
   EXPECT_EQ(asking->wait(), 128 + SIGTERM) << asking->errText();
   EXPECT_EQ(

@@ -167,6 +167,17 @@ bool Child::waitForLine(const std::function<bool(const std::string&)>& pred, int
   }
 }
 
+bool Child::waitForError(const std::string& text, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (err_.find(text) == std::string::npos) {
+    if (outFd_ < 0 && errFd_ < 0) return false;
+    const int left = Remaining(deadline);
+    if (left == 0) return false;
+    readSome(left);
+  }
+  return true;
+}
+
 int Child::wait(int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (outFd_ >= 0 || errFd_ >= 0) {

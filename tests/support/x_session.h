@@ -45,6 +45,8 @@ class Child {
 
   // Reads output until a line satisfies pred or the time is up; true when found.
   bool waitForLine(const std::function<bool(const std::string&)>& pred, int timeoutMs = kWaitMs);
+  // Reads output until standard error holds text or the time is up; true when it does.
+  bool waitForError(const std::string& text, int timeoutMs = kWaitMs);
   // Reads what the process has written so far, without waiting, so that its pipes
   // never fill up.
   void drain();

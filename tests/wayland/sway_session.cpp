@@ -143,6 +143,19 @@ void Sway::kill() {
   }
 }
 
+bool Sway::alive() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  pid_ = -1;
+  return false;
+}
+
+std::string Sway::log() const {
+  std::ifstream in(dir_ + "/log");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 std::vector<std::string> Sway::env(std::vector<std::string> more) const {
   std::vector<std::string> changes = {"WAYLAND_DISPLAY=" + socket_,
                                       "XDG_RUNTIME_DIR=" + dir_ + "/run",
@@ -205,8 +218,13 @@ struct WatcherListeners {
     auto* self = static_cast<KeymapWatcher*>(data);
     if (std::string_view(interface) == wl_seat_interface.name && self->seat_ == nullptr) {
       self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+      wl_seat_add_listener(self->seat_, &kSeat, self);
     }
   }
+  static void Capabilities(void* data, wl_seat*, std::uint32_t capabilities) {
+    static_cast<KeymapWatcher*>(data)->capabilities_.push_back(capabilities);
+  }
+  static void SeatName(void*, wl_seat*, const char*) {}
   static void GlobalRemove(void*, wl_registry*, std::uint32_t) {}
   static void Keymap(void* data, wl_keyboard*, std::uint32_t, int fd, std::uint32_t size) {
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -223,6 +241,7 @@ struct WatcherListeners {
   static void Modifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                         std::uint32_t) {}
   static constexpr wl_registry_listener kRegistry{Global, GlobalRemove};
+  static constexpr wl_seat_listener kSeat{Capabilities, SeatName};
   static constexpr wl_keyboard_listener kKeyboard{Keymap, Enter, Leave, Key, Modifiers, nullptr};
 };
 
@@ -256,14 +275,23 @@ KeymapWatcher::~KeymapWatcher() {
   if (display_ != nullptr) wl_display_disconnect(display_);
 }
 
+const std::vector<std::uint32_t>& KeymapWatcher::capabilities() {
+  keymaps();
+  return capabilities_;
+}
+
 const std::vector<std::string>& KeymapWatcher::keymaps() {
-  while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
-  wl_display_flush(display_);
-  pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-  if (::poll(&p, 1, 0) > 0) {
-    wl_display_read_events(display_);
-  } else {
-    wl_display_cancel_read(display_);
+  // One read takes a bufferful: read until nothing more has arrived.
+  for (;;) {
+    while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
+    wl_display_flush(display_);
+    pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) {
+      wl_display_cancel_read(display_);
+      break;
+    }
+    if (wl_display_read_events(display_) < 0) break;
+    wl_display_dispatch_pending(display_);
   }
   wl_display_dispatch_pending(display_);
   return keymaps_;

@@ -42,6 +42,10 @@ class Sway {
 
   // Ends the compositor now.
   void kill();
+  // Whether the compositor is still running (it has not crashed).
+  bool alive();
+  // What it wrote to its log so far.
+  std::string log() const;
 
   // The path of the compositor's socket, for clients that connect by path.
   std::string socketPath() const { return dir_ + "/run/" + socket_; }
@@ -72,13 +76,17 @@ class Receiver {
 };
 
 // A client of the compositor that keeps the keymaps the seat's keyboard sends
-// it: the keymap of whichever keyboard last typed, as every client gets it.
+// it: the keymap of whichever keyboard last typed, as every client gets it; and
+// the seat's capabilities as they change (a pointer or keyboard device that
+// comes or goes).
 class KeymapWatcher {
  public:
   static std::unique_ptr<KeymapWatcher> Start(const Sway& sway, std::string& why);
   ~KeymapWatcher();
   // Reads what has arrived without waiting; the keymaps so far, oldest first.
   const std::vector<std::string>& keymaps();
+  // Reads what has arrived without waiting; the capabilities so far, oldest first.
+  const std::vector<std::uint32_t>& capabilities();
 
  private:
   KeymapWatcher() = default;
@@ -86,6 +94,7 @@ class KeymapWatcher {
   wl_seat* seat_ = nullptr;
   wl_keyboard* keyboard_ = nullptr;
   std::vector<std::string> keymaps_;
+  std::vector<std::uint32_t> capabilities_;
   friend struct WatcherListeners;
 };
 

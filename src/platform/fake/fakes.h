@@ -37,7 +37,10 @@ class RecordingKeyboard : public platform::KeyBackend {
   void press(platform::KeyCode key) override { events.push_back({key, true}); }
   void release(platform::KeyCode key) override { events.push_back({key, false}); }
   std::optional<platform::CharacterKey> keyForCharacter(char c) override;
-  void typeText(std::string_view utf8) override { texts.emplace_back(utf8); }
+  std::string typeText(std::string_view utf8) override {
+    texts.emplace_back(utf8);
+    return untyped;
+  }
   void flush() override { ++flushes; }
   void scriptEnded() override { ++scriptEnds; }
   int connectionFd() const override { return -1; }
@@ -52,6 +55,7 @@ class RecordingKeyboard : public platform::KeyBackend {
 
   std::vector<KeyEvent> events;
   std::vector<std::string> texts;  // the exact texts typed
+  std::string untyped;             // what typeText says it could not type
   int flushes = 0;
   int scriptEnds = 0;
   int shutdowns = 0;

@@ -26,6 +26,8 @@
 #include <sstream>
 
 #include "core/atomic_file.h"
+#include "platform/xkb/text_keys.h"
+#include "platform/xkb/text_rounds.h"
 
 namespace tapwell::platform::portal {
 
@@ -46,6 +48,9 @@ constexpr int kCallTimeoutMs = 25000;
 // Notify calls sent ahead of their answers: enough to keep the bus busy, below
 // the bus's limit of pending replies per connection (128 unless configured).
 constexpr std::size_t kMaxUnanswered = 64;
+// How long the desktop may take to answer Start before the user is told that it
+// waits for them: a stored permission answers well within it.
+constexpr std::chrono::milliseconds kWaitingNoticeAfter{500};
 // The pause after the warm-up key of a new session.
 constexpr std::chrono::milliseconds kWarmUpTime{250};
 
@@ -146,7 +151,15 @@ PortalKeyboard::OpenResult PortalKeyboard::Open() {
     return result;
   }
   const char* layouts = std::getenv("XKB_DEFAULT_LAYOUT");
-  keyboard->model_.load(x11::CoreViewOf(keymap), x11::LayoutFromXkbLayouts(layouts ? layouts : "us"));
+  keyboard->model_.load(xkb::CoreViewOf(keymap), xkb::LayoutFromXkbLayouts(layouts ? layouts : "us"));
+  // The symbols the desktop finds a key for, as far as that keyboard tells.
+  for (xkb_keycode_t kc = xkb_keymap_min_keycode(keymap); kc <= xkb_keymap_max_keycode(keymap); ++kc) {
+    for (xkb_level_index_t level = 0; level < xkb_keymap_num_levels_for_key(keymap, kc, 0); ++level) {
+      const xkb_keysym_t* syms = nullptr;
+      const int n = xkb_keymap_key_get_syms_by_level(keymap, kc, 0, level, &syms);
+      for (int k = 0; k < n; ++k) keyboard->keysyms_.insert(syms[k]);
+    }
+  }
   xkb_keymap_unref(keymap);
   xkb_context_unref(context);
 
@@ -163,7 +176,8 @@ PortalKeyboard::~PortalKeyboard() {
 }
 
 std::optional<QVariantMap> PortalKeyboard::request(const QString& method, const QList<QVariant>& args,
-                                                   QVariantMap options, std::string& why) {
+                                                   QVariantMap options, std::string& why,
+                                                   const char* waitingNotice) {
   static unsigned counter = 0;
   const QString token = QStringLiteral("tapwell%1_%2").arg(::getpid()).arg(++counter);
   QString sender = bus_.baseService().mid(1);
@@ -196,6 +210,16 @@ std::optional<QVariantMap> PortalKeyboard::request(const QString& method, const 
     // in the middle of this one while the desktop asks.
     QEventLoop loop;
     loop_ = &loop;
+    // An answer that does not come at once waits for the user: say what for.
+    QTimer notice;
+    notice.setSingleShot(true);
+    if (waitingNotice != nullptr) {
+      QObject::connect(&notice, &QTimer::timeout, [waitingNotice] {
+        const std::string text = std::string("tapwell: ") + waitingNotice + "\n";
+        [[maybe_unused]] const auto written = ::write(2, text.data(), text.size());
+      });
+      notice.start(kWaitingNoticeAfter);
+    }
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     loop_ = nullptr;
   }
@@ -266,7 +290,9 @@ bool PortalKeyboard::ensureSession() {
     return false;
   }
   // The desktop asks the user here, unless the stored token stands for a yes.
-  const auto started = request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {}, why);
+  const auto started =
+      request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {}, why,
+              "waiting for the desktop's permission: switch on remote interaction, then Share");
   if (!started) {
     if (!why.empty()) fail(why);
     return false;
@@ -337,17 +363,17 @@ void PortalKeyboard::sendKeycode(std::uint32_t xKeycode, bool down) {
 }
 
 void PortalKeyboard::sendCode(KeyCode vk, bool down) {
-  const x11::KeyTarget target = model_.resolve(vk);
-  if (target.kind == x11::KeyTarget::Kind::Nothing) return;
+  const xkb::KeyTarget target = model_.resolve(vk);
+  if (target.kind == xkb::KeyTarget::Kind::Nothing) return;
   // A key never pressed is not released: it would ask the desktop for nothing.
   // Before the session nothing is held: a release would ask the desktop for
   // nothing (and one sent while the dialog is open must not ask again).
   if (!down && state_ != State::Started) return;
   if (!ensureSession()) return;
   switch (target.kind) {
-    case x11::KeyTarget::Kind::Nothing:
+    case xkb::KeyTarget::Kind::Nothing:
       return;
-    case x11::KeyTarget::Kind::Button: {
+    case xkb::KeyTarget::Kind::Button: {
       if ((devices_ & kPointerDevice) == 0) {
         if (!pointerWarned_) {
           std::fprintf(stderr, "tapwell: the desktop allowed no pointer: mouse buttons are not sent\n");
@@ -355,7 +381,7 @@ void PortalKeyboard::sendCode(KeyCode vk, bool down) {
         }
         return;
       }
-      const int code = x11::EvdevButton(target.button);
+      const int code = xkb::EvdevButton(target.button);
       if (code == 0) return;
       if (!down && buttons_.count(code) == 0) return;
       if (down) {
@@ -366,11 +392,11 @@ void PortalKeyboard::sendCode(KeyCode vk, bool down) {
       notify("NotifyPointerButton", code, down);
       return;
     }
-    case x11::KeyTarget::Kind::Keycode:
+    case xkb::KeyTarget::Kind::Keycode:
       if (!down && down_.count(target.keycode) == 0) return;
       sendKeycode(target.keycode, down);
       return;
-    case x11::KeyTarget::Kind::Spare:
+    case xkb::KeyTarget::Kind::Spare:
       // A key the keyboard lacks (F13, Kanji, ...): the desktop finds it by symbol.
       if (!down && downSyms_.count(target.keysym) == 0) return;
       if (down) {
@@ -387,9 +413,15 @@ std::optional<CharacterKey> PortalKeyboard::keyForCharacter(char c) {
   return CharacterKeyFromScan(model_.vkKeyScan(c));
 }
 
-void PortalKeyboard::typeText(std::string_view utf8) {
-  const QList<uint> characters = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toUcs4();
-  if (characters.isEmpty() || !ensureSession()) return;
+std::string PortalKeyboard::typeText(std::string_view utf8) {
+  const std::vector<char32_t> characters = xkb::DecodeUtf8(utf8);
+  // The desktop types a symbol only when a key of its keymap carries it and
+  // drops any other without a word: those are not sent, and are reported.
+  const xkb::TextPlan plan = xkb::PlanText(
+      characters, [this](char32_t c) { return keysyms_.count(xkb::KeysymForCharacter(c)) != 0; },
+      xkb::KeysymForCharacter, {}, 1);
+  const std::string untyped = xkb::EncodeUtf8(plan.untyped);
+  if (plan.untyped.size() == characters.size() || !ensureSession()) return untyped;
   // The modifiers the script holds would change the characters: they are up
   // while the text is typed.
   std::vector<std::uint32_t> lifted;
@@ -397,13 +429,14 @@ void PortalKeyboard::typeText(std::string_view utf8) {
     if (IsModifier(kc)) lifted.push_back(kc);
   }
   for (const std::uint32_t kc : lifted) sendKeycode(kc, false);
-  for (const uint c : characters) {
-    const xkb_keysym_t sym = c == '\n' ? XKB_KEY_Return : xkb_utf32_to_keysym(c);
-    if (sym == XKB_KEY_NoSymbol || state_ != State::Started) continue;
-    notify("NotifyKeyboardKeysym", static_cast<std::int32_t>(sym), true);
-    notify("NotifyKeyboardKeysym", static_cast<std::int32_t>(sym), false);
+  for (std::size_t i = 0; i < characters.size() && state_ == State::Started; ++i) {
+    if (plan.strokes[i].kind != xkb::TextStroke::Kind::Layout) continue;
+    const auto sym = static_cast<std::int32_t>(xkb::KeysymForCharacter(characters[i]));
+    notify("NotifyKeyboardKeysym", sym, true);
+    notify("NotifyKeyboardKeysym", sym, false);
   }
   for (const std::uint32_t kc : lifted) sendKeycode(kc, true);
+  return untyped;
 }
 
 void PortalKeyboard::flush() {

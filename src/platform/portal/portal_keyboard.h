@@ -16,9 +16,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "platform/key_backend.h"
-#include "platform/x11/keymap_model.h"
+#include "platform/xkb/keymap_model.h"
 
 class QDBusServiceWatcher;
 class QEventLoop;
@@ -45,13 +46,16 @@ class PortalKeyboard final : public QObject, public KeyBackend {
   void press(KeyCode key) override { sendCode(key, true); }
   void release(KeyCode key) override { sendCode(key, false); }
   std::optional<CharacterKey> keyForCharacter(char c) override;
-  void typeText(std::string_view utf8) override;
+  // Sends each character as its symbol; the desktop finds the key. Characters
+  // whose symbol no key of the layout carries are not sent (the desktop would
+  // drop them) and are returned.
+  std::string typeText(std::string_view utf8) override;
   void flush() override;
   // With a failure handler (a program that outlives its scripts), the script
   // after a failure asks the desktop again.
   void scriptEnded() override;
   // The layout the key names follow: "jp" or "us".
-  std::string layoutName() const override { return model_.layout() == x11::KeyLayout::Jp ? "jp" : "us"; }
+  std::string layoutName() const override { return model_.layout() == xkb::KeyLayout::Jp ? "jp" : "us"; }
 
   // What happens when the desktop refuses the keys, closes the session or leaves
   // the bus: the handler hears why (without one the reason goes to standard
@@ -91,9 +95,10 @@ class PortalKeyboard final : public QObject, public KeyBackend {
   // devices. False when there is none and will be none this run.
   bool ensureSession();
   // Calls a portal method that answers through a request object and waits for
-  // its Response; nothing when the call failed (the reason in why).
+  // its Response; nothing when the call failed (the reason in why). When the
+  // answer takes a moment, waitingNotice (if any) goes to standard error.
   std::optional<QVariantMap> request(const QString& method, const QList<QVariant>& args, QVariantMap options,
-                                     std::string& why);
+                                     std::string& why, const char* waitingNotice = nullptr);
   // The first key of a new session, which the desktop may drop.
   void warmUp();
   void notify(const char* method, std::int32_t value, bool down);
@@ -110,10 +115,11 @@ class PortalKeyboard final : public QObject, public KeyBackend {
   QString session_;
   unsigned devices_ = 0;  // 1 keyboard, 2 pointer
   unsigned available_ = 0;
-  x11::KeymapModel model_;
-  std::set<std::uint32_t> down_;      // X keycodes held
-  std::set<std::uint32_t> downSyms_;  // keysyms held
-  std::set<int> buttons_;             // evdev button codes held
+  xkb::KeymapModel model_;
+  std::unordered_set<std::uint32_t> keysyms_;  // the symbols of the layout's keys
+  std::set<std::uint32_t> down_;               // X keycodes held
+  std::set<std::uint32_t> downSyms_;           // keysyms held
+  std::set<int> buttons_;                      // evdev button codes held
   std::deque<QDBusPendingCall> pending_;
   bool pointerWarned_ = false;
   FailureHandler onFailure_;

@@ -24,8 +24,9 @@
 #include <virtual-keyboard-unstable-v1-client.h>
 #include <wlr-virtual-pointer-unstable-v1-client.h>
 
-#include "platform/wayland/keymap_text.h"
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/keymap_text.h"
+#include "platform/xkb/text_keys.h"
+#include "platform/xkb/text_rounds.h"
 
 namespace tapwell::platform::wayland {
 
@@ -37,6 +38,10 @@ constexpr int kRequestsPerDrain = 128;
 // The pace of a long burst: one chunk of requests per interval, some 20,000
 // requests (10,000 characters) a second.
 constexpr std::chrono::microseconds kChunkInterval{kRequestsPerDrain * 50};
+// Roundtrips a new pointer waits at most for the seat to report it, and the
+// time the other clients then have to ask for their pointer objects.
+constexpr int kPointerRoundtrips = 50;
+constexpr std::chrono::milliseconds kPointerSettle{100};
 // How long a compositor may keep its socket full before it counts as gone.
 constexpr int kDrainTimeoutMs = 10000;
 
@@ -105,9 +110,9 @@ std::unordered_map<char32_t, TextStroke> StrokesOf(xkb_keymap* keymap, xkb_mod_m
         continue;
       }
       const xkb_keysym_t sym = xkb_state_key_get_one_sym(state, kc);
-      const char32_t c = x11::CharacterForKeysym(sym);
+      const char32_t c = xkb::CharacterForKeysym(sym);
       if (c == 0) continue;
-      const int cost = (sym == x11::KeysymForCharacter(c) ? 0 : 100) + std::popcount(mask);
+      const int cost = (sym == xkb::KeysymForCharacter(c) ? 0 : 100) + std::popcount(mask);
       auto [it, fresh] = best.try_emplace(c, cost, TextStroke{kc, mask});
       if (!fresh && cost < it->second.first) it->second = {cost, TextStroke{kc, mask}};
     }
@@ -174,7 +179,7 @@ struct Listeners {
   static constexpr wl_keyboard_listener kKeyboard{Keymap, Enter, Leave, Key, Modifiers, RepeatInfo};
 };
 
-WaylandKeyboard::OpenResult WaylandKeyboard::Open() {
+WaylandKeyboard::OpenResult WaylandKeyboard::Open(const OpenOptions& options) {
   OpenResult result;
   const std::string shown = DisplayName();
   wl_display* display = wl_display_connect(nullptr);
@@ -186,6 +191,7 @@ WaylandKeyboard::OpenResult WaylandKeyboard::Open() {
   std::unique_ptr<WaylandKeyboard> keyboard(new WaylandKeyboard);
   keyboard->display_ = display;
   result.error = keyboard->setUp();
+  if (result.error.empty() && options.pointerAtOnce) keyboard->makePointer();
   if (result.error.empty()) result.keyboard = std::move(keyboard);
   return result;
 }
@@ -231,11 +237,11 @@ std::string WaylandKeyboard::setUp() {
   if (user == nullptr) return "cannot compile a keymap for the virtual keyboard (libxkbcommon).";
   const char* group = xkb_keymap_layout_get_name(user, 0);
   const KeyLayout layout = LayoutFromGroupName(group ? group : "");
-  model_.load(x11::CoreViewOf(user), layout);
+  model_.load(xkb::CoreViewOf(user), layout);
 
   // Keys the layout lacks (F13 to F24, Kanji, Help, ...) go on free keycodes of
   // the uploaded keymap: those below 256 first, which X clients can read too.
-  std::vector<ExtraKey> extras;
+  std::vector<xkb::ExtraKey> extras;
   {
     std::vector<std::uint32_t> free;
     for (const std::uint8_t kc : model_.emptyKeycodes()) {
@@ -246,15 +252,15 @@ std::string WaylandKeyboard::setUp() {
     }
     std::set<std::uint32_t> wanted;
     for (int vk = 0; vk < 256; ++vk) {
-      const x11::KeyTarget t = model_.resolve(static_cast<std::uint8_t>(vk));
-      if (t.kind == x11::KeyTarget::Kind::Spare) wanted.insert(t.keysym);
+      const xkb::KeyTarget t = model_.resolve(static_cast<std::uint8_t>(vk));
+      if (t.kind == xkb::KeyTarget::Kind::Spare) wanted.insert(t.keysym);
     }
     std::size_t next = 0;
     for (const std::uint32_t sym : wanted) {
       if (next == free.size()) break;
       char symName[64];
       if (xkb_keysym_get_name(sym, symName, sizeof symName) <= 0) continue;
-      ExtraKey key;
+      xkb::ExtraKey key;
       key.keycode = free[next++];
       key.keysym = symName;
       const char* existing = xkb_keymap_key_get_name(user, key.keycode);
@@ -270,12 +276,12 @@ std::string WaylandKeyboard::setUp() {
   char* userText = xkb_keymap_get_as_string(user, XKB_KEYMAP_FORMAT_TEXT_V1);
   keymap_ = user;
   if (userText != nullptr && !extras.empty()) {
-    if (const auto extended = AddKeys(userText, extras)) {
+    if (const auto extended = xkb::AddKeys(userText, extras)) {
       if (xkb_keymap* more = xkb_keymap_new_from_string(
               context_, extended->c_str(), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)) {
         xkb_keymap_unref(user);
         keymap_ = more;
-        for (const ExtraKey& key : extras) {
+        for (const xkb::ExtraKey& key : extras) {
           extraKeys_[xkb_keysym_from_name(key.keysym.c_str(), XKB_KEYSYM_NO_FLAGS)] = key.keycode;
         }
       }
@@ -285,7 +291,7 @@ std::string WaylandKeyboard::setUp() {
   // Held keys do not repeat: the receiving client repeats a key as long as it is
   // down, unless its keymap says the key does not repeat.
   if (char* text = xkb_keymap_get_as_string(keymap_, XKB_KEYMAP_FORMAT_TEXT_V1)) {
-    if (const auto still = WithoutRepeat(text)) {
+    if (const auto still = xkb::WithoutRepeat(text)) {
       if (xkb_keymap* quiet = xkb_keymap_new_from_string(context_, still->c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
                                                          XKB_KEYMAP_COMPILE_NO_FLAGS)) {
         xkb_keymap_unref(keymap_);
@@ -313,9 +319,6 @@ std::string WaylandKeyboard::setUp() {
     zwp_virtual_keyboard_v1_destroy(keyboard_);
     keyboard_ = nullptr;
     return why;
-  }
-  if (pointerManager_ != nullptr) {
-    pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
   }
   if (wl_display_roundtrip(display_) < 0) {
     return "the Wayland compositor of \"" + shown + "\" refused the virtual keyboard.";
@@ -471,7 +474,35 @@ void WaylandKeyboard::sendKey(std::uint32_t keycode, bool down) {
   if (xkb_state_update_key(state_, keycode, down ? XKB_KEY_DOWN : XKB_KEY_UP) != 0) sendModifiers();
 }
 
+void WaylandKeyboard::makePointer() {
+  if (pointer_ != nullptr || pointerManager_ == nullptr) return;
+  const bool hadPointer = (capabilities_ & WL_SEAT_CAPABILITY_POINTER) != 0;
+  pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager_, seat_);
+  // A seat that had no pointer tells its clients that it has one now; each
+  // client then asks for its own pointer object, and a button sent before the
+  // focused client has one is lost (sway 1.7: every first click of a run). The
+  // seat's capabilities come back to this client too; what the others do with
+  // them no client can see, so they are given a moment after that.
+  if (!hadPointer) {
+    for (int i = 0; i < kPointerRoundtrips && (capabilities_ & WL_SEAT_CAPABILITY_POINTER) == 0; ++i)
+      catchUp();
+    std::this_thread::sleep_for(kPointerSettle);
+    catchUp();
+  }
+  // Where the pointer is decides which window gets the button: a motion that
+  // moves nothing has the compositor find the window under it, now that its
+  // client has a pointer object to be told of it.
+  zwlr_virtual_pointer_v1_motion(pointer_, NowMs(), 0, 0);
+  zwlr_virtual_pointer_v1_frame(pointer_);
+  sent();
+  sent();
+  catchUp();
+}
+
 void WaylandKeyboard::sendButton(unsigned button, bool down) {
+  // The pointer is made at the first button, and kept: each device that comes
+  // and goes changes the seat's capabilities for every client.
+  if (pointer_ == nullptr && down) makePointer();
   if (pointer_ == nullptr) {
     if (!pointerWarned_) {
       std::fprintf(stderr,
@@ -480,7 +511,7 @@ void WaylandKeyboard::sendButton(unsigned button, bool down) {
     }
     return;
   }
-  const std::uint32_t code = x11::EvdevButton(button);
+  const std::uint32_t code = xkb::EvdevButton(button);
   if (code == 0) return;
   zwlr_virtual_pointer_v1_button(pointer_, NowMs(), code,
                                  down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
@@ -492,17 +523,17 @@ void WaylandKeyboard::sendButton(unsigned button, bool down) {
 
 void WaylandKeyboard::sendCode(KeyCode vk, bool down) {
   if (keyboard_ == nullptr || lost_) return;
-  const x11::KeyTarget target = model_.resolve(vk);
+  const xkb::KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
-    case x11::KeyTarget::Kind::Nothing:
+    case xkb::KeyTarget::Kind::Nothing:
       return;
-    case x11::KeyTarget::Kind::Button:
+    case xkb::KeyTarget::Kind::Button:
       sendButton(target.button, down);
       return;
-    case x11::KeyTarget::Kind::Keycode:
+    case xkb::KeyTarget::Kind::Keycode:
       sendKey(target.keycode, down);
       return;
-    case x11::KeyTarget::Kind::Spare: {
+    case xkb::KeyTarget::Kind::Spare: {
       const auto extra = extraKeys_.find(target.keysym);
       if (extra != extraKeys_.end()) {
         sendKey(extra->second, down);
@@ -519,10 +550,10 @@ std::optional<CharacterKey> WaylandKeyboard::keyForCharacter(char c) {
   return CharacterKeyFromScan(model_.vkKeyScan(c));
 }
 
-void WaylandKeyboard::typeText(std::string_view utf8) {
-  if (keyboard_ == nullptr || lost_) return;
-  const std::vector<char32_t> chars = x11::DecodeUtf8(utf8);
-  if (chars.empty()) return;
+std::string WaylandKeyboard::typeText(std::string_view utf8) {
+  if (keyboard_ == nullptr || lost_) return {};
+  const std::vector<char32_t> chars = xkb::DecodeUtf8(utf8);
+  if (chars.empty()) return {};
   typing_ = true;
   interrupted_ = false;
   const xkb_layout_index_t group = xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE);
@@ -562,59 +593,71 @@ void WaylandKeyboard::typeText(std::string_view utf8) {
     sent();
   };
 
+  // Characters no key types go on the free keycodes, one symbol each, in a
+  // keymap uploaded for them: the layout's with those keys added.
+  auto keysymFor = [](char32_t c) -> std::uint32_t {
+    const std::uint32_t sym = xkb::KeysymForCharacter(c);
+    char name[64];
+    return sym != 0 && xkb_keysym_get_name(sym, name, sizeof name) > 0 ? sym : 0;
+  };
+  const xkb::TextPlan plan = xkb::PlanText(
+      chars, [&strokeFor](char32_t c) { return strokeFor(c) != nullptr; }, keysymFor,
+      std::vector<xkb::TextSlot>(textKeycodes_.size()), 1);
+  // A new keymap starts with no modifiers in the compositor, which then sees no
+  // change in a modifiers request of none and passes none on: a client would
+  // keep the Shift of the last stroke. The modifiers go up before each keymap.
+  auto clearMods = [&] {
+    if (!modsSent || mods == 0) return;
+    zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, locked, group);
+    sent();
+    mods = 0;
+  };
+
   bool textKeymap = false;
-  bool warned = false;
-  std::size_t i = 0;
-  while (i < chars.size() && !interrupted_) {
-    // The characters up to the first whose keysym no longer finds a free keycode
-    // go into one keymap: the layout's with a key of their own for each keysym
-    // no key types.
-    std::unordered_map<std::uint32_t, std::uint32_t> placed;
-    std::vector<ExtraKey> keys;
-    std::size_t end = i;
-    for (; end < chars.size(); ++end) {
-      if (strokeFor(chars[end]) != nullptr) continue;
-      const std::uint32_t sym = x11::KeysymForCharacter(chars[end]);
-      char name[64];
-      if (sym == 0 || placed.count(sym) != 0 || xkb_keysym_get_name(sym, name, sizeof name) <= 0) continue;
-      if (keys.size() == textKeycodes_.size()) {
-        if (keys.empty()) continue;  // no free keycode at all
+  std::vector<xkb::ExtraKey> keys(textKeycodes_.size());
+  std::size_t typed = 0;
+  for (const xkb::TextRound& round : plan.rounds) {
+    if (interrupted_) break;
+    if (!round.changes.empty()) {
+      if (stopRequested()) break;
+      for (const xkb::SlotChange& change : round.changes) {
+        xkb::ExtraKey& key = keys[change.slot];
+        key.keycode = textKeycodes_[change.slot];
+        char name[64];
+        xkb_keysym_get_name(change.syms.front(), name, sizeof name);
+        key.keysym = name;
+        const char* existing = xkb_keymap_key_get_name(keymap_, key.keycode);
+        key.name = existing != nullptr ? existing : "TW" + std::to_string(key.keycode);
+        key.newName = existing == nullptr;
+      }
+      std::vector<xkb::ExtraKey> used;
+      for (const xkb::ExtraKey& key : keys) {
+        if (key.keycode != 0) used.push_back(key);
+      }
+      clearMods();
+      const std::optional<std::string> keymap = xkb::AddKeys(keymapText_, used);
+      if (!keymap || !upload(*keymap)) {
+        std::fprintf(stderr, "tapwell: cannot pass the keymap of a text to the compositor\n");
         break;
       }
-      ExtraKey key;
-      key.keycode = textKeycodes_[keys.size()];
-      key.keysym = name;
-      const char* existing = xkb_keymap_key_get_name(keymap_, key.keycode);
-      key.name = existing != nullptr ? existing : "TW" + std::to_string(key.keycode);
-      key.newName = existing == nullptr;
-      keys.push_back(key);
-      placed.emplace(sym, key.keycode);
-    }
-    if (!keys.empty()) {
-      if (stopRequested()) break;
-      const std::optional<std::string> keymap = AddKeys(keymapText_, keys);
-      if (!keymap || !upload(*keymap)) placed.clear();
       // The compositor has the keymap, and has sent it to the focused client,
       // before the first key that needs it.
       catchUp();
-      textKeymap = textKeymap || !placed.empty();
+      textKeymap = true;
       modsSent = false;
     }
-    for (; i < end && !interrupted_; ++i) {
-      if (const TextStroke* stroke = strokeFor(chars[i])) {
-        strike(*stroke);
-        continue;
-      }
-      const auto key = placed.find(x11::KeysymForCharacter(chars[i]));
-      if (key != placed.end()) {
-        strike(TextStroke{key->second, 0});
-      } else if (!warned) {
-        std::fprintf(stderr, "tapwell: no key and no free keycode for a character of the text\n");
-        warned = true;
+    for (std::size_t i = round.begin; i < round.end && !interrupted_; ++i) {
+      const xkb::TextStroke& planned = plan.strokes[i];
+      if (planned.kind == xkb::TextStroke::Kind::Layout) {
+        strike(*strokeFor(chars[i]));
+      } else if (planned.kind == xkb::TextStroke::Kind::Slot) {
+        strike(TextStroke{textKeycodes_[planned.slot], 0});
       }
     }
+    if (!interrupted_) typed = round.end;
   }
 
+  clearMods();
   if (textKeymap) {
     upload(keymapText_);
     catchUp();
@@ -623,6 +666,8 @@ void WaylandKeyboard::typeText(std::string_view utf8) {
   sendModifiers();
   for (const std::uint32_t kc : lifted) sendKey(kc, true);
   typing_ = false;
+  // A text stopped by a signal is not a text that could not be typed.
+  return typed == chars.size() ? xkb::EncodeUtf8(plan.untyped) : std::string();
 }
 
 void WaylandKeyboard::flush() {

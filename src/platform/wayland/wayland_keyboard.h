@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/key_backend.h"
-#include "platform/x11/keymap_model.h"
+#include "platform/xkb/keymap_model.h"
 
 struct wl_display;
 struct wl_registry;
@@ -29,7 +29,7 @@ struct xkb_state;
 
 namespace tapwell::platform::wayland {
 
-using x11::KeyLayout;
+using xkb::KeyLayout;
 
 // The layout that a keymap's first group name ("Japanese", "English (US)")
 // stands for.
@@ -41,12 +41,19 @@ class WaylandKeyboard final : public KeyBackend {
     std::unique_ptr<WaylandKeyboard> keyboard;
     std::string error;  // why there is none: no compositor, or no virtual keyboard
   };
+  struct OpenOptions {
+    // The virtual pointer is made at once (the script will send mouse buttons),
+    // not at the first button.
+    bool pointerAtOnce = false;
+  };
   // Connects to the compositor named by WAYLAND_DISPLAY, reads the user's
   // keymap from the seat, and creates the virtual keyboard (with the keys the
-  // layout lacks added to its keymap) and, where offered, the virtual pointer.
-  // Both live as long as this object: clients pick a new keyboard up
-  // asynchronously.
-  static OpenResult Open();
+  // layout lacks added to its keymap). The virtual pointer, where offered, is
+  // made at the first mouse button or at once. Both live as long as this
+  // object: clients pick a new device up asynchronously, and on some
+  // compositors a pointer that comes and goes upsets XWayland.
+  static OpenResult Open(const OpenOptions& options);
+  static OpenResult Open() { return Open(OpenOptions{}); }
 
   ~WaylandKeyboard() override;
   WaylandKeyboard(const WaylandKeyboard&) = delete;
@@ -60,7 +67,7 @@ class WaylandKeyboard final : public KeyBackend {
   // uploaded for the text, in rounds when they outnumber the free keycodes. The
   // modifiers the script holds are lifted for the text and the keymap is the
   // layout's again when it returns.
-  void typeText(std::string_view utf8) override;
+  std::string typeText(std::string_view utf8) override;
   void flush() override;
 
   // A descriptor that becomes readable when typing should stop (a signal
@@ -95,6 +102,8 @@ class WaylandKeyboard final : public KeyBackend {
   void sendCode(KeyCode key, bool down);
   void sendKey(std::uint32_t keycode, bool down);
   void sendButton(unsigned button, bool down);
+  // Creates the virtual pointer and waits until the seat has it.
+  void makePointer();
   void sendModifiers();
   // Uploads keymap text to the virtual keyboard and waits until the compositor
   // has taken it; the compositor hands it to the focused client before any key
@@ -129,7 +138,7 @@ class WaylandKeyboard final : public KeyBackend {
   xkb_context* context_ = nullptr;
   xkb_keymap* keymap_ = nullptr;
   xkb_state* state_ = nullptr;
-  x11::KeymapModel model_;
+  xkb::KeymapModel model_;
 
   // Keysyms the layout lacks, and the keycodes they have in the uploaded keymap.
   std::map<std::uint32_t, std::uint32_t> extraKeys_;

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_keyboard.h"
 
+#include "platform/xkb/text_rounds.h"
+
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
@@ -150,7 +152,7 @@ void X11Keyboard::reload() {
   int per = 0;
   KeySym* syms =
       XGetKeyboardMapping(display_, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &per);
-  CoreKeymap keymap;
+  xkb::CoreKeymap keymap;
   keymap.minKeycode = minKeycode;
   keymap.maxKeycode = maxKeycode;
   keymap.perKeycode = per;
@@ -178,7 +180,7 @@ void X11Keyboard::reload() {
   const std::string layouts = XkbLayouts(display_);
   layoutName_ = layouts.substr(0, layouts.find(','));
   if (layoutName_.empty()) layoutName_ = "us";
-  model_.load(keymap, LayoutFromXkbLayouts(layouts), reserved);
+  model_.load(keymap, xkb::LayoutFromXkbLayouts(layouts), reserved);
 }
 
 void X11Keyboard::processEvents() {
@@ -293,18 +295,18 @@ void X11Keyboard::startOfStep() {
 void X11Keyboard::sendKey(KeyCode vk, bool down) {
   if (display_ == nullptr) return;
   startOfStep();
-  const KeyTarget target = model_.resolve(vk);
+  const xkb::KeyTarget target = model_.resolve(vk);
   switch (target.kind) {
-    case KeyTarget::Kind::Nothing:
+    case xkb::KeyTarget::Kind::Nothing:
       return;
-    case KeyTarget::Kind::Button:
+    case xkb::KeyTarget::Kind::Button:
       queue_.push_back({Op::Type::Button, static_cast<std::uint8_t>(target.button), down, 0});
       buttons_[target.button] = down;
       return;
-    case KeyTarget::Kind::Keycode:
+    case xkb::KeyTarget::Kind::Keycode:
       queueKey(target.keycode, down);
       return;
-    case KeyTarget::Kind::Spare: {
+    case xkb::KeyTarget::Kind::Spare: {
       Spare* spare = spareFor(target.keysym, down);
       if (spare == nullptr) {
         if (down) std::fprintf(stderr, "tapwell: no spare keycode left for key code %d\n", vk);
@@ -406,13 +408,13 @@ void X11Keyboard::setSpareSyms(const std::vector<SpareSyms>& changes) {
   XkbFreeKeyboard(xkb, 0, True);
 }
 
-XkbLayoutSnapshot X11Keyboard::snapshot() {
-  XkbLayoutSnapshot snap;
+xkb::XkbLayoutSnapshot X11Keyboard::snapshot() {
+  xkb::XkbLayoutSnapshot snap;
   XkbDescPtr xkb = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
   if (xkb == nullptr || xkb->map == nullptr) return snap;
   for (int t = 0; t < xkb->map->num_types; ++t) {
     const XkbKeyTypeRec& kt = xkb->map->types[t];
-    XkbKeyType type;
+    xkb::XkbKeyType type;
     type.mask = kt.mods.mask;
     type.levels = kt.num_levels;
     for (int e = 0; e < kt.map_count; ++e) {
@@ -424,7 +426,7 @@ XkbLayoutSnapshot X11Keyboard::snapshot() {
     const int groups = XkbKeyNumGroups(xkb, kc);
     auto& key = snap.keys[static_cast<std::size_t>(kc)];
     for (int g = 0; g < groups; ++g) {
-      XkbKeyGroup group;
+      xkb::XkbKeyGroup group;
       group.type = XkbKeyKeyTypeIndex(xkb, kc, g);
       const int width = XkbKeyGroupWidth(xkb, kc, g);
       for (int l = 0; l < width; ++l)
@@ -461,21 +463,40 @@ bool X11Keyboard::waitUntil(Clock::time_point until) {
   }
 }
 
-void X11Keyboard::typeText(std::string_view utf8) {
-  if (display_ == nullptr) return;
+std::string X11Keyboard::typeText(std::string_view utf8) {
+  if (display_ == nullptr) return {};
   startOfStep();
   sendQueued();
-  const std::vector<char32_t> chars = DecodeUtf8(utf8);
-  if (chars.empty()) return;
-  const XkbLayoutSnapshot layout = snapshot();
+  const std::vector<char32_t> chars = xkb::DecodeUtf8(utf8);
+  if (chars.empty()) return {};
+  const xkb::XkbLayoutSnapshot layout = snapshot();
   std::array<bool, 256> skip{};
   for (const Spare& s : pool_) skip[s.keycode] = true;
-  const TextKeys keys(layout, skip);
-  const SpareType spareType = ChooseSpareType(layout);
+  const xkb::TextKeys keys(layout, skip);
+  const xkb::SpareType spareType = xkb::ChooseSpareType(layout);
   const std::size_t width = spareType.levelMods.size();
   XkbStateRec state{};
   XkbGetState(display_, XkbUseCoreKbd, &state);
   const int lockedGroup = state.locked_group;
+
+  // The spare keys a text may use (a held one keeps its symbol), empty ones
+  // first, then the least recently used.
+  std::vector<Spare*> free;
+  for (Spare& s : pool_) {
+    if (!s.held) free.push_back(&s);
+  }
+  std::stable_sort(free.begin(), free.end(), [](const Spare* a, const Spare* b) {
+    if ((a->keysym == 0) != (b->keysym == 0)) return a->keysym == 0;
+    return a->lastUse < b->lastUse;
+  });
+  std::vector<xkb::TextSlot> slots;
+  for (const Spare* s : free) {
+    // A symbol a key command put there occupies the key but is no text's level.
+    slots.push_back({s->levels, s->keysym != 0});
+  }
+  const xkb::TextPlan plan = xkb::PlanText(
+      chars, [&keys](char32_t c) { return keys.find(c).has_value(); }, xkb::KeysymForCharacter,
+      std::move(slots), width);
 
   // Modifiers the script holds are lifted for the text and pressed again after.
   std::vector<std::uint8_t> lifted;
@@ -497,7 +518,7 @@ void X11Keyboard::typeText(std::string_view utf8) {
     }
     held = want;
   };
-  auto strike = [&](const Keystroke& k) {
+  auto strike = [&](const xkb::Keystroke& k) {
     if (k.group >= 0 && k.group != group) {
       XkbLockGroup(display_, XkbUseCoreKbd, static_cast<unsigned>(k.group));
       group = k.group;
@@ -508,99 +529,39 @@ void X11Keyboard::typeText(std::string_view utf8) {
     XTestFakeKeyEvent(display_, k.keycode, False, CurrentTime);
   };
 
-  std::size_t i = 0;
-  bool warned = false;
-  while (i < chars.size()) {
-    // The keys of the spare pool as text left them.
-    std::vector<Spare*> free;
-    std::vector<std::pair<std::uint32_t, Keystroke>> placed;
-    auto placedAt = [&placed](std::uint32_t sym) -> const Keystroke* {
-      for (const auto& [s, k] : placed) {
-        if (s == sym) return &k;
-      }
-      return nullptr;
-    };
-    for (Spare& s : pool_) {
-      if (s.held) continue;
-      free.push_back(&s);
-      for (std::size_t l = 0; l < s.levels.size(); ++l)
-        placed.push_back({s.levels[l], {s.keycode, -1, s.levelMods[l]}});
-    }
-    // The characters up to the first whose symbol no longer fits on the pool.
-    std::vector<std::uint32_t> needed;
-    for (std::size_t j = i; j < chars.size(); ++j) {
-      if (keys.find(chars[j])) continue;
-      const std::uint32_t sym = KeysymForCharacter(chars[j]);
-      if (sym == 0 || std::find(needed.begin(), needed.end(), sym) != needed.end()) continue;
-      if (needed.size() == free.size() * width) break;
-      needed.push_back(sym);
-    }
-    std::vector<std::uint32_t> toPlace;
-    for (const std::uint32_t sym : needed) {
-      if (placedAt(sym) == nullptr) toPlace.push_back(sym);
-    }
-    // Spare keys whose symbols this part of the text does not need take the
-    // new ones: empty keys first, then the least recently used.
-    std::stable_sort(free.begin(), free.end(), [](const Spare* a, const Spare* b) {
-      if ((a->keysym == 0) != (b->keysym == 0)) return a->keysym == 0;
-      return a->lastUse < b->lastUse;
-    });
-    std::vector<SpareSyms> changes;
-    Clock::time_point readyAt{};
-    std::reverse(toPlace.begin(), toPlace.end());
-    for (Spare* s : free) {
-      if (toPlace.empty()) break;
-      const bool inUse = std::any_of(s->levels.begin(), s->levels.end(), [&needed](std::uint32_t sym) {
-        return std::find(needed.begin(), needed.end(), sym) != needed.end();
-      });
-      if (inUse) continue;
-      SpareSyms change{s->keycode, spareType.type, {}};
-      while (change.syms.size() < width && !toPlace.empty()) {
-        change.syms.push_back(toPlace.back());
-        toPlace.pop_back();
-      }
-      // Levels left over repeat the first symbol.
-      change.syms.resize(width, change.syms.front());
+  std::size_t typed = 0;
+  for (const xkb::TextRound& round : plan.rounds) {
+    if (!round.changes.empty()) {
       // Receivers look keys up after the events arrive: the old symbols stay
       // for the hold time after their last use.
-      if (s->keysym != 0) readyAt = std::max(readyAt, s->lastUse + kTextRoundHold);
-      changes.push_back(std::move(change));
-    }
-    if (!changes.empty()) {
+      Clock::time_point readyAt{};
+      std::vector<SpareSyms> changes;
+      for (const xkb::SlotChange& c : round.changes) {
+        Spare& s = *free[c.slot];
+        if (c.replaces) readyAt = std::max(readyAt, s.lastUse + kTextRoundHold);
+        changes.push_back({s.keycode, spareType.type, c.syms});
+      }
       XFlush(display_);
       if (!waitUntil(readyAt)) break;
-      for (const SpareSyms& c : changes) {
-        for (Spare& s : pool_) {
-          if (s.keycode != c.keycode) continue;
-          s.keysym = c.syms.front();
-          s.levels = c.syms;
-          s.levelMods = spareType.levelMods;
-          for (std::size_t l = 0; l < width; ++l)
-            placed.push_back({c.syms[l], {c.keycode, -1, s.levelMods[l]}});
-        }
+      for (const xkb::SlotChange& c : round.changes) {
+        Spare& s = *free[c.slot];
+        s.keysym = c.syms.front();
+        s.levels = c.syms;
+        s.levelMods = spareType.levelMods;
       }
       setSpareSyms(changes);
     }
-    const std::size_t from = i;
-    for (; i < chars.size(); ++i) {
-      if (const auto k = keys.find(chars[i])) {
-        strike(*k);
-        continue;
-      }
-      const std::uint32_t sym = KeysymForCharacter(chars[i]);
-      if (const Keystroke* k = placedAt(sym)) {
-        strike(*k);
-        for (Spare& s : pool_) {
-          if (s.keycode == k->keycode) s.lastUse = Clock::now();
-        }
-        continue;
-      }
-      if (sym != 0 && !free.empty() && i > from) break;  // the next part of the text
-      if (!warned) {
-        std::fprintf(stderr, "tapwell: no key and no spare keycode for a character of the text\n");
-        warned = true;
+    for (std::size_t i = round.begin; i < round.end; ++i) {
+      const xkb::TextStroke& stroke = plan.strokes[i];
+      if (stroke.kind == xkb::TextStroke::Kind::Layout) {
+        strike(*keys.find(chars[i]));
+      } else if (stroke.kind == xkb::TextStroke::Kind::Slot) {
+        Spare& s = *free[stroke.slot];
+        strike({s.keycode, -1, s.levelMods[stroke.level]});
+        s.lastUse = Clock::now();
       }
     }
+    typed = round.end;
     XFlush(display_);
   }
 
@@ -609,6 +570,8 @@ void X11Keyboard::typeText(std::string_view utf8) {
   for (const std::uint8_t kc : lifted) XTestFakeKeyEvent(display_, kc, True, CurrentTime);
   XFlush(display_);
   dropIdleSpares();
+  // A text stopped by a signal is not a text that could not be typed.
+  return typed == chars.size() ? xkb::EncodeUtf8(plan.untyped) : std::string();
 }
 
 void X11Keyboard::shutdown() {

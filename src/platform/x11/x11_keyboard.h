@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/key_backend.h"
-#include "platform/x11/keymap_model.h"
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/keymap_model.h"
+#include "platform/xkb/text_keys.h"
 
 struct _XDisplay;
 
@@ -45,7 +45,7 @@ class X11Keyboard final : public KeyBackend {
   void press(KeyCode key) override { sendKey(key, true); }
   void release(KeyCode key) override { sendKey(key, false); }
   std::optional<CharacterKey> keyForCharacter(char c) override;
-  void typeText(std::string_view utf8) override;
+  std::string typeText(std::string_view utf8) override;
   void flush() override;
   void scriptEnded() override;
 
@@ -69,7 +69,7 @@ class X11Keyboard final : public KeyBackend {
   // Waits until the server has carried out everything sent so far.
   void sync();
 
-  KeyLayout layout() const { return model_.layout(); }
+  xkb::KeyLayout layout() const { return model_.layout(); }
   // The name of the first XKB layout of the server ("us", "de", ...).
   std::string layoutName() const override { return layoutName_; }
   // The spare keycodes in use by this keyboard.
@@ -114,7 +114,7 @@ class X11Keyboard final : public KeyBackend {
     std::vector<std::uint32_t> syms;
   };
   void setSpareSyms(const std::vector<SpareSyms>& changes);
-  XkbLayoutSnapshot snapshot();
+  xkb::XkbLayoutSnapshot snapshot();
   // Waits until `until` or until the interrupt descriptor is readable; false
   // when interrupted.
   bool waitUntil(Clock::time_point until);
@@ -132,7 +132,7 @@ class X11Keyboard final : public KeyBackend {
   };
 
   _XDisplay* display_ = nullptr;
-  KeymapModel model_;
+  xkb::KeymapModel model_;
   int perKeycode_ = 1;
   int xkbEventBase_ = -1;
   // The root window's record of the layout names, which a layout change writes

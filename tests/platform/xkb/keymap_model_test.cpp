@@ -1,6 +1,6 @@
 // The keyboard's decisions on keymaps recorded from an Xvfb server with
 // `xmodmap -pke` on the us (pc105) and jp (jp106) layouts.
-#include "platform/x11/keymap_model.h"
+#include "platform/xkb/keymap_model.h"
 
 #include <gtest/gtest.h>
 // clang-format off
@@ -14,7 +14,7 @@
 
 #include "engine/keynames.h"
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 namespace {
 
 using Kind = KeyTarget::Kind;
@@ -204,4 +204,4 @@ TEST_F(Keymaps, ReservedKeycodesAreNeverKeysOfTheKeymap) {
 }
 
 }  // namespace
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

@@ -1,6 +1,6 @@
-#include "platform/wayland/keymap_text.h"
+#include "platform/xkb/keymap_text.h"
 
-namespace tapwell::platform::wayland {
+namespace tapwell::xkb {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::optional<std::string> WithoutRepeat(std::string_view keymap) {
   return out;
 }
 
-}  // namespace tapwell::platform::wayland
+}  // namespace tapwell::xkb

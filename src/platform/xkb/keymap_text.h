@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tapwell::platform::wayland {
+namespace tapwell::xkb {
 
 struct ExtraKey {
   std::uint32_t keycode = 0;  // XKB keycode (Linux input code + 8)
@@ -28,4 +28,4 @@ std::optional<std::string> AddKeys(std::string_view keymap, const std::vector<Ex
 // Nothing when the section cannot be found.
 std::optional<std::string> WithoutRepeat(std::string_view keymap);
 
-}  // namespace tapwell::platform::wayland
+}  // namespace tapwell::xkb

@@ -1,11 +1,11 @@
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/text_keys.h"
 
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <bit>
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 int XkbKeyType::levelFor(unsigned mods) const {
   const unsigned masked = mods & mask;
@@ -150,4 +150,4 @@ char32_t CharacterForKeysym(std::uint32_t keysym) {
   return xkb_keysym_to_utf32(keysym);
 }
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

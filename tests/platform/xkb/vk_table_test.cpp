@@ -1,4 +1,4 @@
-#include "platform/x11/vk_table.h"
+#include "platform/xkb/vk_table.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "engine/keynames.h"
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 namespace {
 
 class BothLayouts : public ::testing::TestWithParam<KeyLayout> {};
@@ -83,4 +83,4 @@ TEST(VkTable, LayoutFromTheFirstXkbGroup) {
 }
 
 }  // namespace
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

@@ -1,6 +1,6 @@
 // How the exact text finds a key, group and modifiers for each character, on a
 // small hand-made XKB keymap.
-#include "platform/x11/text_keys.h"
+#include "platform/xkb/text_keys.h"
 
 #include <gtest/gtest.h>
 // clang-format off
@@ -8,7 +8,7 @@
 #include <X11/keysym.h>
 // clang-format on
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 namespace {
 
 constexpr unsigned kShift = ShiftMask;
@@ -115,4 +115,4 @@ TEST(TextKeys, Utf8DecodingAndKeysyms) {
 }
 
 }  // namespace
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

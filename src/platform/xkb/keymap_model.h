@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/x11/vk_table.h"
+#include "platform/xkb/vk_table.h"
 
 struct xkb_keymap;
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 // The core keyboard mapping: perKeycode keysyms for each keycode from
 // minKeycode to maxKeycode; index 0 is the unshifted symbol of the first
@@ -77,4 +77,4 @@ class KeymapModel {
   std::array<std::int16_t, 256> scans_{};
 };
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

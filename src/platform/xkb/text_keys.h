@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 // A key type: which level the real modifiers in `mask` select.
 struct XkbKeyType {
@@ -84,4 +84,4 @@ std::vector<char32_t> DecodeUtf8(std::string_view text);
 std::uint32_t KeysymForCharacter(char32_t c);
 char32_t CharacterForKeysym(std::uint32_t keysym);
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 // The layouts whose punctuation keys the table knows.
 enum class KeyLayout { Us, Jp };
@@ -54,4 +54,4 @@ class VkLayoutTable {
   std::array<bool, 256> known_{};
 };
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

@@ -1,12 +1,12 @@
-#include "platform/x11/keymap_model.h"
+#include "platform/xkb/keymap_model.h"
 
-#include <X11/keysym.h>
 #include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 
-namespace tapwell::platform::x11 {
+namespace tapwell::xkb {
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr std::int16_t kCtrl = 0x200;
 constexpr std::uint8_t kVkKanji = 0x19;
 
 bool IsLetterKeysym(std::uint32_t keysym) {
-  return keysym >= XK_a && keysym <= XK_z;
+  return keysym >= XKB_KEY_a && keysym <= XKB_KEY_z;
 }
 
 }  // namespace
@@ -79,10 +79,10 @@ KeyTarget KeymapModel::computeTarget(std::uint8_t vk) const {
   // On the Japanese layout the key named KANJI is Hankaku/Zenkaku, the key input
   // methods toggle on (Kanji is only its shifted symbol there).
   if (vk == kVkKanji && table_.layout() == KeyLayout::Jp) {
-    if (const std::uint8_t keycode = find(XK_Zenkaku_Hankaku, 0); keycode != 0) {
+    if (const std::uint8_t keycode = find(XKB_KEY_Zenkaku_Hankaku, 0); keycode != 0) {
       t.kind = KeyTarget::Kind::Keycode;
       t.keycode = keycode;
-      t.keysym = XK_Zenkaku_Hankaku;
+      t.keysym = XKB_KEY_Zenkaku_Hankaku;
       return t;
     }
   }
@@ -138,7 +138,7 @@ std::int16_t KeymapModel::scanKeysym(std::uint32_t keysym) const {
     std::uint8_t vk = table_.vkForKeycode(kc);
     // Letters follow the layout: the key that prints a carries the code of A.
     const std::uint32_t base = keymap_.at(kc, 0);
-    if (IsLetterKeysym(base)) vk = static_cast<std::uint8_t>(base - XK_a + 'A');
+    if (IsLetterKeysym(base)) vk = static_cast<std::uint8_t>(base - XKB_KEY_a + 'A');
     if (vk == 0) continue;
     return static_cast<std::int16_t>(vk | (level == 1 ? kShift : 0));
   }
@@ -149,7 +149,7 @@ std::int16_t KeymapModel::computeScan(unsigned char c) const {
   if (c >= 0x20 && c <= 0x7E) {
     if (c >= 'A' && c <= 'Z') {
       // An upper-case letter is its letter key with Shift.
-      const std::int16_t lower = scanKeysym(c - 'A' + XK_a);
+      const std::int16_t lower = scanKeysym(c - 'A' + XKB_KEY_a);
       if (lower >= 0 && (lower & kShift) == 0) return static_cast<std::int16_t>(lower | kShift);
     }
     // Latin-1 keysyms are the character codes.
@@ -160,23 +160,23 @@ std::int16_t KeymapModel::computeScan(unsigned char c) const {
   };
   switch (c) {
     case '\t':
-      return scanKeysym(XK_Tab);
+      return scanKeysym(XKB_KEY_Tab);
     case '\r':
-      return scanKeysym(XK_Return);
+      return scanKeysym(XKB_KEY_Return);
     case '\b':
-      return scanKeysym(XK_BackSpace);
+      return scanKeysym(XKB_KEY_BackSpace);
     case '\n':
-      return withCtrl(scanKeysym(XK_Return));
+      return withCtrl(scanKeysym(XKB_KEY_Return));
     case 0x1B:
-      return withCtrl(scanKeysym(XK_bracketleft));
+      return withCtrl(scanKeysym(XKB_KEY_bracketleft));
     case 0x1C:
-      return withCtrl(scanKeysym(XK_backslash));
+      return withCtrl(scanKeysym(XKB_KEY_backslash));
     case 0x1D:
-      return withCtrl(scanKeysym(XK_bracketright));
+      return withCtrl(scanKeysym(XKB_KEY_bracketright));
     default:
       break;
   }
-  if (c >= 0x01 && c <= 0x1A) return withCtrl(scanKeysym(c - 1 + XK_a));
+  if (c >= 0x01 && c <= 0x1A) return withCtrl(scanKeysym(c - 1 + XKB_KEY_a));
   return -1;
 }
 
@@ -193,4 +193,4 @@ std::vector<std::uint8_t> KeymapModel::emptyKeycodes() const {
   return out;
 }
 
-}  // namespace tapwell::platform::x11
+}  // namespace tapwell::xkb

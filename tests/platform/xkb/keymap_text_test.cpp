@@ -1,12 +1,12 @@
 // The keymap edits before an upload, checked by compiling the result.
-#include "platform/wayland/keymap_text.h"
+#include "platform/xkb/keymap_text.h"
 
 #include <gtest/gtest.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <memory>
 
-namespace tapwell::platform::wayland {
+namespace tapwell::xkb {
 namespace {
 
 struct Keymaps {
@@ -75,4 +75,4 @@ TEST(KeymapText, WithoutRepeatNoKeyRepeatsAndTheSymbolsStay) {
 }
 
 }  // namespace
-}  // namespace tapwell::platform::wayland
+}  // namespace tapwell::xkb
