@@ -78,10 +78,12 @@ def quit_once(args, used):
                 use(args, server, window)
             start = now_ns()
             r = subprocess.run([args.tapwell, "--quit"], env=server.env(), capture_output=True, timeout=20)
+            answered = now_ns()
             if r.returncode != 0:
                 raise RuntimeError("--quit failed: " + r.stderr.decode(errors="replace"))
             gui.proc.wait(20)
-            return (now_ns() - start) / 1e6
+            end = now_ns()
+            return (end - start) / 1e6, (answered - start) / 1e6
         finally:
             gui.close()
     finally:
@@ -96,12 +98,15 @@ def main():
     args.tapwell = os.path.join(args.build, "src", "app", "tapwell")
     args.receiver = os.path.join(args.build, "bench", "bench_receiver")
 
-    fresh = [quit_once(args, False) for _ in range(args.runs)]
-    used = [quit_once(args, True) for _ in range(args.runs)]
+    fresh = [quit_once(args, False)[0] for _ in range(args.runs)]
+    used_runs = [quit_once(args, True) for _ in range(args.runs)]
+    used = [total for total, _ in used_runs]
+    command = [answered for _, answered in used_runs]
     print("| Figure | Target | Measured: median (min to max) | Reference |")
     print("|---|---|---|---|")
     print("| Quit after a session of use, `tapwell --quit` to the end of the process | < 200 ms | %s | "
-          "freshly started: %s |" % (fmt(used, " ms", 0), fmt(fresh, " ms", 0)))
+          "freshly started: %s; the --quit command itself (its own start and the answer): %s |"
+          % (fmt(used, " ms", 0), fmt(fresh, " ms", 0), fmt(command, " ms", 0)))
     if statistics.median(used) >= 200:
         sys.exit(1)
 
