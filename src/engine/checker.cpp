@@ -102,6 +102,10 @@ class Checker {
             add(at, true, "wait value: '" + Shown(s_.substr(at)) + "' is not a digit");
             return done();
           }
+          if (command.waitClamped)
+            add(i + 1, false,
+                "wait of " + std::string(s_.substr(i + 1, command.length - 1)) +
+                    " seconds is longer than the longest wait: it waits 2147483.647 seconds (24.8 days)");
           break;
         case CommandKind::Run:
           programToken(i, command);
@@ -121,11 +125,8 @@ class Checker {
   }
 
  private:
-  std::size_t argumentEnd(std::size_t at) const {
-    std::size_t end = at + 1;
-    while (end < s_.size() && !IsCommandChar(s_[end])) ++end;
-    return end;
-  }
+  // The end of the argument of the command at `at`, as the reader finds it.
+  std::size_t argumentEnd(std::size_t at) const { return at + ArgumentEnd(s_.substr(at)); }
 
   // The character that ends an argument at `end`, as the run sees it.
   std::string endedBy(std::size_t end) const { return end < s_.size() ? std::string(1, s_[end]) : "#"; }

@@ -25,14 +25,19 @@ std::string_view FirstCharacter(std::string_view text) {
   return text.substr(0, length);
 }
 
-namespace {
-
-// The end of the argument that starts at position 1 of text.
 std::size_t ArgumentEnd(std::string_view text) {
+  if (text.empty()) return 0;
+  const char command = text[0];
+  // A key token keeps a quote as its first character; a wait value never.
+  const bool quoteEnds = command == '!' || command == '>' || command == '<' || command == '_';
+  const std::size_t quoteFrom = command == '!' ? 1 : 2;
   std::size_t i = 1;
-  while (i < text.size() && !IsCommandChar(text[i])) ++i;
+  while (i < text.size() && !IsCommandChar(text[i]) && !(quoteEnds && i >= quoteFrom && text[i] == kTextQuote))
+    ++i;
   return i;
 }
+
+namespace {
 
 Command Error(std::string_view character) {
   Command c;
@@ -68,7 +73,10 @@ Command Wait(std::string_view text) {
     const std::int64_t digit = ch - '0';
     // Values beyond the 32-bit range saturate.
     total = point ? total + digit * weight : total * 10 + digit * 1000;
-    total = std::min(total, kMax);
+    if (total > kMax) {
+      total = kMax;
+      c.waitClamped = true;
+    }
   }
   c.waitMs = static_cast<std::int32_t>(total);
   c.length = end;

@@ -13,9 +13,15 @@ inline bool IsCommandChar(char c) {
   return kCommandChars.find(c) != std::string_view::npos;
 }
 
-// The exact text command. It opens a command only: it ends no argument, so
-// scripts written before it keep their meaning.
+// The exact text command. It also ends a key token (after the token's first
+// character, so that "_'" still strikes the apostrophe key) and a wait value:
+// "_enter'text'" strikes Enter and types the text. Program tokens and literals
+// run on through it.
 inline constexpr char kTextQuote = '\'';
+
+// Where the argument of the command at the front of text ends: the position of
+// the character that starts the next command, or the size of text.
+std::size_t ArgumentEnd(std::string_view text);
 
 // The whole UTF-8 character that starts text (one byte when it is not valid UTF-8).
 std::string_view FirstCharacter(std::string_view text);
@@ -41,6 +47,8 @@ struct Command {
   std::string text;
   // The wait in milliseconds, saturated at the 32-bit range.
   std::int32_t waitMs = 0;
+  // The wait value was longer than that range (about 24.8 days) and was cut to it.
+  bool waitClamped = false;
   // A wait value that does not convert: the message of the conversion error. The
   // command then consumes nothing.
   std::string convertError;

@@ -66,13 +66,21 @@ TEST(ExactText, TheReaderTakesTheWholeCommand) {
   EXPECT_EQ(ReadCommand("'ab''").kind, CommandKind::Error);
 }
 
-TEST(ExactText, AQuoteInsideAnArgumentKeepsItsOldMeaning) {
+TEST(ExactText, AQuoteEndsKeyTokensAndWaitsButNotProgramsOrLiterals) {
   test::Rig rig;
-  rig.start("_a'b!1#");
-  rig.tick();
-  // The key token is "a'b": its first character gives the key.
-  EXPECT_EQ(rig.keyboard.events, (std::vector<fake::KeyEvent>{fake::Down(65), fake::Up(65)}));
-  EXPECT_EQ(rig.buf(), "!1#");
+  rig.start("_enter'x'!2'y'>shift'z'<shift_''w'*a'b_c\"d'e\"#");
+  rig.runToEnd();
+  EXPECT_EQ(rig.keyboard.texts, (std::vector<std::string>{"x", "y", "z", "w"}));
+  // "_'" strikes the apostrophe key: a quote first in a key token belongs to it.
+  EXPECT_EQ(rig.keyboard.events,
+            (std::vector<fake::KeyEvent>{fake::Down(13), fake::Up(13), fake::Down(16), fake::Up(16),
+                                         fake::Down(222), fake::Up(222), fake::Down(67), fake::Up(67),
+                                         fake::Down(68), fake::Up(68), fake::Down(222), fake::Up(222),
+                                         fake::Down(69), fake::Up(69)}));
+  EXPECT_EQ(rig.launcher.tokens, (std::vector<std::string>{"a'b"}));
+  EXPECT_TRUE(rig.boxes.shown.empty());
+  EXPECT_EQ(ReadCommand("!2'y'").waitMs, 2000);
+  EXPECT_EQ(ReadCommand("!'y'").length, 1u);
 }
 
 class Check : public ::testing::Test {
@@ -100,6 +108,8 @@ TEST_F(Check, ASoundScriptHasNoFindings) {
             Lines{});
   EXPECT_EQ(check(""), Lines{});
   EXPECT_EQ(check("_a#"), Lines{});
+  // A quote ends a key token and a wait value: each command here is what it looks like.
+  EXPECT_EQ(check("_enter'Hi'!2'x'>shift'y'<shift_'"), Lines{});
   EXPECT_TRUE(keyboard.events.empty()) << "the checker sent keys";
 }
 
@@ -153,6 +163,12 @@ TEST_F(Check, ProgramTokensCutByACommandCharacter) {
              "10: warning: 'tool.sh' is no key name: it strikes only T"}));
   EXPECT_EQ(check("*!1*/bin/sh"),
             Lines{"2: warning: empty program token starts nothing; the token ends at '!'"});
+}
+
+TEST_F(Check, AWaitLongerThanTheLongestIsCutToIt) {
+  EXPECT_EQ(check("!99999999_a!2147483.647_b"),
+            Lines{"2: warning: wait of 99999999 seconds is longer than the longest wait: it waits 2147483.647 "
+                  "seconds (24.8 days)"});
 }
 
 TEST_F(Check, TextAfterTheEndNeverRuns) {

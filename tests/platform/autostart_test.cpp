@@ -59,6 +59,28 @@ TEST_F(AutostartTest, AProgramPathWithBlanksAndQuotesIsQuoted) {
       << Read(autostart.entryPath());
 }
 
+TEST_F(AutostartTest, OnlyAnEntryThatStartsThisProgramCountsAsOn) {
+  const fs::path program = root / "bin" / "tapwell";
+  fs::create_directories(program.parent_path());
+  std::ofstream(program.string()) << "#!/bin/sh\n";
+  fs::permissions(program, fs::perms::owner_all);
+  fs::create_symlink(program, root / "link");
+  XdgAutostart self(root.string(), program.string());
+  // The entry another copy of the program wrote.
+  XdgAutostart(root.string(), "/opt/other copy/tapwell").setEnabled(true);
+  EXPECT_FALSE(self.enabled());
+  // This program by a link, and by its name in PATH.
+  XdgAutostart(root.string(), (root / "link").string()).setEnabled(true);
+  EXPECT_TRUE(self.enabled());
+  std::ofstream(self.entryPath()) << "[Desktop Entry]\nExec=tapwell --tray\n";
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (root / "bin").c_str(), 1);
+  EXPECT_TRUE(self.enabled());
+  ::setenv("PATH", "/nowhere", 1);
+  EXPECT_FALSE(self.enabled());
+  ::setenv("PATH", savedPath.c_str(), 1);
+}
+
 TEST_F(AutostartTest, AnEntryHiddenByTheDesktopCountsAsOff) {
   XdgAutostart autostart(root.string(), "/usr/bin/tapwell");
   std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nHidden=true\n";

@@ -1,5 +1,8 @@
 #include "platform/posix/xdg_autostart.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +13,6 @@
 
 #include "core/atomic_file.h"
 #include "core/errors.h"
-#include "core/atomic_file.h"
 
 namespace tapwell::platform {
 
@@ -43,6 +45,61 @@ std::string QuoteExecArgument(const std::string& arg) {
     escaped += c;
   }
   return escaped;
+}
+
+// The program an Exec value starts: its first argument, with the desktop entry's
+// string escapes and the Exec quoting undone; empty when there is none.
+std::string ExecProgram(const std::string& value) {
+  // The string escapes of a value first ("\\" is one backslash).
+  std::string exec;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      const char c = value[++i];
+      exec += c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    } else {
+      exec += value[i];
+    }
+  }
+  std::size_t i = exec.find_first_not_of(" \t");
+  if (i == std::string::npos) return {};
+  std::string program;
+  if (exec[i] == '"') {
+    for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+      if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+      program += exec[i];
+    }
+  } else {
+    for (; i < exec.size() && exec[i] != ' ' && exec[i] != '\t'; ++i) program += exec[i];
+  }
+  // "%%" stands for one "%".
+  std::string out;
+  for (std::size_t k = 0; k < program.size(); ++k) {
+    out += program[k];
+    if (program[k] == '%' && k + 1 < program.size() && program[k + 1] == '%') ++k;
+  }
+  return out;
+}
+
+// The file a program name runs: a name without "/" is looked up in PATH.
+fs::path ProgramFileOf(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = std::getenv("PATH");
+  std::string folders = path ? path : "";
+  std::size_t from = 0;
+  while (from <= folders.size()) {
+    const std::size_t to = std::min(folders.find(':', from), folders.size());
+    const fs::path candidate = fs::path(to == from ? "." : folders.substr(from, to - from)) / name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    from = to + 1;
+  }
+  return name;
+}
+
+// Whether two program paths name the same file (through links, too).
+bool SameProgram(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
 }  // namespace
@@ -78,10 +135,21 @@ bool XdgAutostart::enabled() const {
   std::ifstream in(entryPath());
   if (!in) return false;
   std::string line;
+  std::string program;
+  bool inEntry = false;
   while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.front() == '[') {
+      inEntry = line == "[Desktop Entry]";
+      continue;
+    }
+    if (!inEntry) continue;
     if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") return false;
+    if (line.rfind("Exec=", 0) == 0) program = ExecProgram(line.substr(5));
   }
-  return true;
+  // An entry of another copy of the program (another folder, an old build) does
+  // not start this one.
+  return !program.empty() && SameProgram(ProgramFileOf(program), program_);
 }
 
 void XdgAutostart::setEnabled(bool on) {

@@ -18,7 +18,8 @@ class XdgAutostart : public Autostart {
   static std::string UserFolder();
 
   std::string entryPath() const;
-  // Whether an entry of this program exists and is not hidden.
+  // Whether the entry exists, is not hidden, and its Exec line starts this
+  // program file (the same file, by its path, a link or a name found in PATH).
   bool enabled() const override;
   // Writes or removes the entry; raises EInOutError naming the file on failure.
   void setEnabled(bool on) override;
