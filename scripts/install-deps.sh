@@ -18,7 +18,7 @@ PACKAGES=(
   openbox
   # Wayland key injection (virtual keyboard and pointer), and its tests on a
   # headless compositor with a native Qt window; wtype is the reference injector
-  libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype
+  libwayland-dev libwayland-bin libxkbcommon-dev sway qt6-wayland wtype xwayland
   # a private session bus for the tray icon's StatusNotifierItem tests on sway
   dbus-daemon dbus-bin
   # the remote control portal's tests: a headless GNOME compositor and the

@@ -63,7 +63,7 @@ TEST_F(StartAtLoginTest, TheItemWritesAndRemovesTheEntryThatStartsInTheTray) {
 
 TEST_F(StartAtLoginTest, TheCheckMarkShowsAnExistingEntryAtStart) {
   fs::create_directories(config / "autostart");
-  std::ofstream(entry()) << "[Desktop Entry]\nType=Application\nExec=tapwell --tray\n";
+  std::ofstream(entry()) << "[Desktop Entry]\nType=Application\nExec=/usr/bin/tapwell --tray\n";
   EXPECT_TRUE(form().StartAtLogin1->isChecked());
 }
 

@@ -103,7 +103,8 @@ TEST(Pointer, TheFirstClickOnASeatWithoutAPointerArrives) {
     opened.keyboard->flush();
   }
   EXPECT_TRUE(receiver->waitFor("button-press 2")) << testing::PrintToString(receiver->events());
-  EXPECT_EQ(std::count(receiver->events().begin(), receiver->events().end(), "button-press 1"), 6);
+  const std::vector<std::string> events = receiver->events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "button-press 1"), 6);
   opened.keyboard->shutdown();
   EXPECT_EQ(watcher->capabilities().size(), 3u) << "the pointer came and went more than once";
 }
