@@ -114,6 +114,11 @@ class Checker {
           literal(i + 1, command.text);
           break;
         case CommandKind::Text:
+          if (const std::string untyped = ctx_.keyboard.charactersNotTyped(command.text); !untyped.empty()) {
+            add(i + 1, false,
+                "cannot be typed on the " + ctx_.layoutName + " layout of this keyboard: " + untyped +
+                    " (the run names them and ends with exit status 1)");
+          }
           break;
         case CommandKind::Error:
           error(i, command);

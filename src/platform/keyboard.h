@@ -72,6 +72,10 @@ class Keyboard {
     }
     return untyped;
   }
+  // The characters of a text that typeText would not be able to type, as it
+  // returns them, where the keyboard can tell beforehand; nothing is sent. Empty
+  // when it cannot tell.
+  virtual std::string charactersNotTyped(std::string_view) { return {}; }
   virtual void flush() {}        // the end of one step: buffered events are delivered
   virtual void scriptEnded() {}  // the script ended, halted or was replaced
 };

@@ -148,6 +148,13 @@ TEST(ExactTextUntyped, WithoutSpareKeycodesTheCharactersLeftOutAreNamedAndTheRun
   EXPECT_EQ(r.err,
             "tapwell: these characters of the text could not be typed on this keyboard: \u00e9\u6f22\n");
   EXPECT_EQ(Utf8(Typed(receiver->finish())), "H!@");
+  // The check knows the route: it warns of them before a run.
+  const xs::Result check = xs::Run({xs::TapwellPath(), "--check", "_a\"\"'H\u00e9\u6f22!'"}, server->env());
+  EXPECT_EQ(check.code, 0) << check.err;
+  EXPECT_EQ(
+      check.out,
+      "6: warning: cannot be typed on the us layout of this keyboard: \u00e9\u6f22 (the run names them and "
+      "ends with exit status 1)\n");
   XCloseDisplay(display);
 }
 

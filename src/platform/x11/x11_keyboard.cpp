@@ -463,6 +463,20 @@ bool X11Keyboard::waitUntil(Clock::time_point until) {
   }
 }
 
+std::string X11Keyboard::charactersNotTyped(std::string_view utf8) {
+  if (display_ == nullptr) return {};
+  startOfStep();
+  const xkb::XkbLayoutSnapshot layout = snapshot();
+  std::array<bool, 256> skip{};
+  for (const Spare& s : pool_) skip[s.keycode] = true;
+  const xkb::TextKeys keys(layout, skip);
+  const xkb::TextPlan plan = xkb::PlanText(
+      xkb::DecodeUtf8(utf8), [&keys](char32_t c) { return keys.find(c).has_value(); },
+      xkb::KeysymForCharacter, std::vector<xkb::TextSlot>(pool_.size()),
+      xkb::ChooseSpareType(layout).levelMods.size());
+  return xkb::EncodeUtf8(plan.untyped);
+}
+
 std::string X11Keyboard::typeText(std::string_view utf8) {
   if (display_ == nullptr) return {};
   startOfStep();

@@ -46,6 +46,7 @@ class X11Keyboard final : public KeyBackend {
   void release(KeyCode key) override { sendKey(key, false); }
   std::optional<CharacterKey> keyForCharacter(char c) override;
   std::string typeText(std::string_view utf8) override;
+  std::string charactersNotTyped(std::string_view utf8) override;
   void flush() override;
   void scriptEnded() override;
 
